@@ -1,0 +1,16 @@
+#pragma once
+
+namespace norvale {
+
+// Lets the window's other events run while an exchange waits.
+class EventPump {
+ public:
+  virtual ~EventPump() = default;
+  // Run whatever events are pending, then return at once.
+  virtual void yieldOnce() = 0;
+  // One round of a polling wait: run events, blocking until something happens (such as bytes
+  // arriving) or a few milliseconds pass, so that a wait never spins a core.
+  virtual void waitBriefly() = 0;
+};
+
+}  // namespace norvale

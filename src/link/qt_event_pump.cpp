@@ -1,0 +1,21 @@
+#include "link/qt_event_pump.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+
+namespace norvale {
+
+QtEventPump::QtEventPump(int roundMilliseconds) {
+  wakeUp_.setSingleShot(true);
+  wakeUp_.setInterval(roundMilliseconds);
+}
+
+void QtEventPump::yieldOnce() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
+
+void QtEventPump::waitBriefly() {
+  wakeUp_.start();
+  QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+  wakeUp_.stop();
+}
+
+}  // namespace norvale
