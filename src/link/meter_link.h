@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 
 #include "link/clock.h"
 #include "link/event_pump.h"
@@ -34,6 +35,9 @@ class MeterLink {
   Clock& clock() { return clock_; }
   EventPump& pump() { return pump_; }
   const SettingsRecord& settings() const { return settings_; }
+
+  // The window installs its message box here once it exists.
+  void setPortErrorReporter(PortErrorReporter reporter) { reportPortError_ = std::move(reporter); }
 
   // True while a transaction waits; a second one started meanwhile is refused.
   bool busy() const { return busy_; }
