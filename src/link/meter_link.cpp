@@ -138,6 +138,19 @@ bool MeterLink::sendAndAwait(const std::string& request, int expectedLength, Res
   return true;
 }
 
+bool MeterLink::AwaitReplyLength(int expectedLength, double limitSeconds) {
+  double start = wholeSecondNow();
+  while (port_.inBufferCount() < expectedLength) {
+    pump_.waitBriefly();
+    if (port_.inBufferCount() >= expectedLength) break;
+    if (!port_.portOpen()) return false;
+    double now = clock_.timeOfDay();
+    if (now < start) start = RoundHalfEven(now);
+    if (now > start + limitSeconds) return false;
+  }
+  return true;
+}
+
 bool MeterLink::ReadHoldingRegisters(int slave, int startHi, int startLo, int count) {
   Transaction transaction(*this);
   if (!transaction.acquired()) return false;

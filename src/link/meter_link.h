@@ -67,6 +67,10 @@ class MeterLink {
   // Splits the running register into RespCrcHi/RespCrcLo and checks the two received bytes.
   bool TakeAndCheckReplyCrc();
 
+  // Waits without resending until the receive buffer holds `expectedLength` bytes; false once the
+  // clock reads more than `limitSeconds` after the whole-second start mark.
+  bool AwaitReplyLength(int expectedLength, double limitSeconds);
+
   // Time of day rounded to a whole second: the marks every limit is measured from.
   double wholeSecondNow();
 
