@@ -41,7 +41,7 @@ class RecordTable {
 
   void setObserver(RecordTableObserver* observer) { observer_ = observer; }
   // Highest row that holds any text, or 0.
-  int highestStoredRow() const { return static_cast<int>(rows_.size()) - 1; }
+  int highestStoredRow() const { return rows_.empty() ? 0 : static_cast<int>(rows_.size()) - 1; }
 
   int32_t LastRow = 0;
   std::array<bool, kChannels> ChannelUsed{};  // index k - 1 for channel k

@@ -1,0 +1,187 @@
+#include "output/csv_writer.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdlib>
+#include <string_view>
+#include <system_error>
+
+namespace norvale {
+namespace {
+
+constexpr size_t kFlushSize = size_t{64} * 1024;
+constexpr int kTempAttempts = 100;
+// Keeps the temporary name within the folder's name length limit.
+constexpr size_t kTempNameStem = 100;
+
+std::string describe(int error) { return std::system_category().message(error); }
+
+int writeAll(int fd, std::string_view bytes) {
+  while (!bytes.empty()) {
+    ssize_t written = ::write(fd, bytes.data(), bytes.size());
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      return errno;
+    }
+    if (written == 0) return EIO;
+    bytes.remove_prefix(static_cast<size_t>(written));
+  }
+  return 0;
+}
+
+int writeLines(const RecordTable& table, int fd) {
+  std::string buffer;
+  buffer.reserve(kFlushSize + 1024);
+  for (int row = 1; row <= table.LastRow; ++row) {
+    buffer += table.cell(row, 1);
+    for (int k = 1; k <= RecordTable::kChannels; ++k) {
+      if (!table.ChannelUsed[k - 1]) continue;
+      buffer += ',';
+      buffer += table.cell(row, k + 1);
+    }
+    buffer += "\r\n";
+    if (buffer.size() >= kFlushSize) {
+      if (int error = writeAll(fd, buffer)) return error;
+      buffer.clear();
+    }
+  }
+  return writeAll(fd, buffer);
+}
+
+// Linux closes the descriptor even when close reports EINTR, so only other errors count.
+int closeChecked(int fd) { return ::close(fd) == 0 || errno == EINTR ? 0 : errno; }
+
+int writeInPlace(const RecordTable& table, const std::string& path, bool regularFile) {
+  // Non-blocking only while opening, so a pipe nobody reads fails instead of hanging.
+  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NONBLOCK | O_CLOEXEC, 0666);
+  if (fd < 0) return errno;
+  int flags = ::fcntl(fd, F_GETFL);
+  if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+  int error = writeLines(table, fd);
+  if (error == 0 && regularFile && ::fsync(fd) != 0) error = errno;
+  int closeError = closeChecked(fd);
+  return error != 0 ? error : closeError;
+}
+
+struct SplitPath {
+  std::string folder;  // with its trailing '/', empty for a bare name
+  std::string name;
+};
+
+SplitPath splitPath(const std::string& path) {
+  size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return {"", path};
+  return {path.substr(0, slash + 1), path.substr(slash + 1)};
+}
+
+struct TempFile {
+  int error = 0;
+  int fd = -1;
+  std::string path;
+};
+
+TempFile createTempBeside(const SplitPath& target) {
+  static std::atomic<unsigned> counter{0};
+  TempFile temp;
+  for (int attempt = 0; attempt < kTempAttempts; ++attempt) {
+    temp.path = target.folder + "." + target.name.substr(0, kTempNameStem) + "." +
+                std::to_string(::getpid()) + "-" + std::to_string(counter++) + ".tmp";
+    temp.fd = ::open(temp.path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (temp.fd >= 0) return temp;
+    if (errno != EEXIST) break;
+  }
+  temp.error = errno;
+  return temp;
+}
+
+// Makes the rename itself durable; a failure here leaves the new file in place all the same.
+void syncFolder(const std::string& folder) {
+  int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  ::fsync(fd);
+  ::close(fd);
+}
+
+// The new file gets the owner and permissions of the one it replaces, as far as the system
+// allows: only root may hand a file to another user, so otherwise the writer keeps it.
+void takeOverOwnership(int fd, const struct stat& existing) {
+  if (::fchown(fd, existing.st_uid, existing.st_gid) != 0 &&
+      ::fchown(fd, static_cast<uid_t>(-1), existing.st_gid) != 0) {
+    // Neither owner nor group could be handed on: the file stays the writer's own.
+  }
+  ::fchmod(fd, existing.st_mode & 0777);
+}
+
+struct Replacement {
+  int error = 0;
+  bool tempCreated = false;
+};
+
+Replacement replaceViaTemp(const RecordTable& table, const std::string& target,
+                           const struct stat* existing) {
+  const SplitPath parts = splitPath(target);
+  TempFile temp = createTempBeside(parts);
+  if (temp.fd < 0) return {temp.error, false};
+  if (existing != nullptr) takeOverOwnership(temp.fd, *existing);
+  int error = writeLines(table, temp.fd);
+  if (error == 0 && ::fsync(temp.fd) != 0) error = errno;
+  int closeError = closeChecked(temp.fd);
+  if (error == 0) error = closeError;
+  if (error == 0 && ::rename(temp.path.c_str(), target.c_str()) != 0) error = errno;
+  if (error != 0) {
+    ::unlink(temp.path.c_str());
+    return {error, true};
+  }
+  syncFolder(parts.folder);
+  return {0, true};
+}
+
+std::string resolvedTarget(const std::string& path) {
+  struct stat link;
+  if (::lstat(path.c_str(), &link) != 0 || !S_ISLNK(link.st_mode)) return path;
+  char* real = ::realpath(path.c_str(), nullptr);
+  if (real == nullptr) return path;
+  std::string resolved(real);
+  std::free(real);
+  return resolved;
+}
+
+}  // namespace
+
+bool WriteLogFile(const RecordTable& table, const std::string& path, std::string& failureText) {
+  failureText.clear();
+  auto fail = [&failureText](int error) {
+    failureText = describe(error);
+    return false;
+  };
+  if (table.LastRow > RecordTable::kRows - 1) {
+    failureText = "Row " + std::to_string(table.LastRow) + " is past the last row of the table (" +
+                  std::to_string(RecordTable::kRows - 1) + ")";
+    return false;
+  }
+  if (path.empty()) return fail(ENOENT);
+
+  struct stat existing;
+  const bool exists = ::stat(path.c_str(), &existing) == 0;
+  if (exists && S_ISDIR(existing.st_mode)) return fail(EISDIR);
+  if (exists && !S_ISREG(existing.st_mode)) {
+    int error = writeInPlace(table, path, false);
+    return error == 0 || fail(error);
+  }
+
+  // Renaming would replace even a write-protected file; it stays protected, as in place.
+  if (exists && ::access(path.c_str(), W_OK) != 0) return fail(errno);
+
+  const std::string target = exists ? resolvedTarget(path) : path;
+  Replacement result = replaceViaTemp(table, target, exists ? &existing : nullptr);
+  if (!result.tempCreated && exists && (result.error == EACCES || result.error == EPERM)) {
+    result.error = writeInPlace(table, target, true);
+  }
+  return result.error == 0 || fail(result.error);
+}
+
+}  // namespace norvale

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <string>
+
+namespace norvale {
+
+// The text of a channel value in the record table and the CSV file:
+//   - a leading space when the value is not negative, "-" when it is;
+//   - "." as decimal point whatever the locale, and no "0" before it (" .5", "-.25");
+//   - at most 15 significant digits, trailing zeros dropped, whole numbers without a point;
+//   - exponent form only when the rounded magnitude is below 1E-4 or at least 1E15:
+//     mantissa as above, "E", the exponent's sign and at least two digits
+//     (" 1E+15", " 1.5E-05", "-1E+37", " 1.23456789012346E+17").
+// Infinities and NaN, which no meter value decodes to, read " Inf", "-Inf" and " NaN".
+std::string NumberText(double value);
+
+}  // namespace norvale
