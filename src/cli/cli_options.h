@@ -1,0 +1,37 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace norvale {
+
+// norvale-cli download --device PATH [--baud RATE] [--slave ID] [--since-last] [--portable]
+//                      [--output FILE]
+struct CliOptions {
+  std::string device;
+  std::string baud = "38400";
+  int slave = 1;
+  bool sinceLast = false;
+  bool portable = false;
+  std::string output = "Logdata.csv";
+  bool help = false;
+};
+
+struct CliParse {
+  bool ok = false;
+  CliOptions options;
+  std::string error;  // what was wrong, for the user
+};
+
+CliParse ParseCliArguments(const std::vector<std::string>& arguments);
+
+extern const char* const kCliUsage;
+
+// Exit codes.
+inline constexpr int kExitFileWritten = 0;
+inline constexpr int kExitNothingToRead = 1;
+inline constexpr int kExitDownloadError = 3;
+inline constexpr int kExitFileError = 4;
+inline constexpr int kExitUsage = 64;
+
+}  // namespace norvale

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <cstdint>
+
+#include "download/download_buttons.h"
+#include "download/download_view.h"
+#include "link/meter_link.h"
+#include "link/settings_record.h"
+#include "output/record_table.h"
+
+namespace norvale {
+
+// How a button press ended: the filler's last result and whether the CSV file was written.
+struct DownloadOutcome {
+  int16_t result = 0;
+  bool fileWritten = false;
+};
+
+// The "Download Data" and "Since Last Time" presses: run the download, report its result in the
+// status line and store the table as the CSV file. Shared by the window and the command line.
+class DownloadCommands {
+ public:
+  DownloadCommands(MeterLink& link, const SettingsRecord& settings, RecordTable& records,
+                   DownloadView& view, DownloadButtons& buttons);
+
+  // "Download Data" from the meter.
+  DownloadOutcome DownloadData();
+  // "Since Last Time": up to four downloads while the download or the file write fails.
+  DownloadOutcome SinceLastTime();
+  // Turns a filler's result into the status line, writing the file on success. Also used by
+  // the handheld import, which reports through the same table.
+  DownloadOutcome ReportResult(int16_t result);
+
+ private:
+  bool writeFile();
+
+  MeterLink& link_;
+  const SettingsRecord& settings_;
+  RecordTable& records_;
+  DownloadView& view_;
+  DownloadButtons& buttons_;
+};
+
+}  // namespace norvale

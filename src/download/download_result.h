@@ -1,0 +1,13 @@
+#pragma once
+
+#include <cstdint>
+
+namespace norvale {
+
+// Result codes of the log fillers (meter download and handheld import).
+inline constexpr int16_t kLogRead = 0;
+inline constexpr int16_t kNothingToRead = 1;
+inline constexpr int16_t kDatabaseMissing = 2;
+inline constexpr int16_t kDownloadError = 4;
+
+}  // namespace norvale

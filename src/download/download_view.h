@@ -1,0 +1,17 @@
+#pragma once
+
+#include <string>
+
+namespace norvale {
+
+// What the download shows while it works: the status line, the progress bar and the ten boxes
+// of the Download tab (0..7 channel names, 8 records available, 9 records used).
+class DownloadView {
+ public:
+  virtual ~DownloadView() = default;
+  virtual void setStatusText(const std::string& text) = 0;
+  virtual void setProgress(int percent) = 0;
+  virtual void setChannelBox(int index, const std::string& text) = 0;
+};
+
+}  // namespace norvale

@@ -1,0 +1,181 @@
+#include "download/meter_log_download.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <string>
+
+#include "download/download_result.h"
+#include "download/fill_bytes.h"
+#include "download/last_download_pointer.h"
+#include "download/log_pointer.h"
+#include "download/meter_float.h"
+#include "download/record_decoder.h"
+#include "download/status_block.h"
+#include "link/leading_number.h"
+#include "output/number_text.h"
+
+namespace norvale {
+namespace {
+
+constexpr int kBlockBytes = 256;
+constexpr int kBlockTries = 8;
+constexpr int kChannelSetupPasses = 8;
+constexpr int kSetupBank = 24;
+constexpr int kSetupWords = 100;
+constexpr double kRecordCountLimit = 65536;
+
+// Channel set-up record: the name sits at bytes 65..96.
+constexpr size_t kNameOffset = 64;
+constexpr size_t kNameLength = 32;
+
+// Grid repainting stays off while blocks are decoded and comes back on at every exit.
+class RedrawOff {
+ public:
+  explicit RedrawOff(RecordTable& records) : records_(records) { records_.setRedraw(false); }
+  ~RedrawOff() { records_.setRedraw(true); }
+  RedrawOff(const RedrawOff&) = delete;
+  RedrawOff& operator=(const RedrawOff&) = delete;
+
+ private:
+  RecordTable& records_;
+};
+
+// Records used / available: a meter number; outside +-65536 the box shows "Error" and it counts 0.
+int32_t ShowRecordCount(const std::array<int, 4>& bytes, DownloadView& view, int box) {
+  double value = DecodeMeterFloat(bytes[0], bytes[1], bytes[2], bytes[3]);
+  if (value > kRecordCountLimit || value < -kRecordCountLimit) {
+    view.setChannelBox(box, "Error");
+    return 0;
+  }
+  double whole = std::floor(value);
+  view.setChannelBox(box, NumberText(whole));
+  return static_cast<int32_t>(whole);
+}
+
+void WriteTitle(RecordTable& records, int column, const std::string& text) {
+  records.setEmphasised(1, column, true);
+  records.setCell(1, column, text);
+}
+
+// Reads each channel's name until all eight are read; false after the pass limit.
+bool ReadChannelSetup(MeterLink& link, const SettingsRecord& settings, RecordTable& records,
+                      DownloadView& view, std::array<std::string, RecordTable::kChannels>& names) {
+  std::array<bool, RecordTable::kChannels> read{};
+  for (int pass = 0; pass < kChannelSetupPasses; ++pass) {
+    for (int k = 1; k <= RecordTable::kChannels; ++k) {
+      if (read[k - 1]) continue;
+      if (link.ReadLogBlock(settings.CommSlaveID, kSetupBank, 128 + k, 0, kSetupWords)) {
+        read[k - 1] = true;
+        const std::string& reply = link.state().ReplyText;
+        std::string name =
+            reply.size() > kNameOffset ? StripFillBytes(reply.substr(kNameOffset, kNameLength)) : "";
+        names[k - 1] = name;
+        if (name == "Not Used") {
+          records.ChannelUsed[k - 1] = false;
+        } else if (!name.empty()) {
+          records.ChannelUsed[k - 1] = true;
+          view.setChannelBox(k - 1, name);
+          records.ChannelIsTotal[k - 1] = name.find("Tot") != std::string::npos;
+        }
+      }
+      link.pump().yieldOnce();
+    }
+    bool allRead = true;
+    for (bool r : read) allRead = allRead && r;
+    if (allRead) return true;
+  }
+  return false;
+}
+
+int ProgressPercent(int32_t bytesRead, int32_t byteCount) {
+  if (bytesRead > byteCount) return 100;
+  return static_cast<int>(RoundHalfEven(100.0 * bytesRead / byteCount));
+}
+
+}  // namespace
+
+int16_t DownloadMeterLog(MeterLink& link, const SettingsRecord& settings, RecordTable& records,
+                         DownloadView& view, bool SinceLastTime) {
+  view.setProgress(0);
+  LogPointer start;
+  LogPointer read;
+  if (SinceLastTime) {
+    LogPointer last;
+    if (!ReadLastDownloadPointer(link, settings.CommSlaveID, last)) return kDownloadError;
+    start = last;
+    read = last;
+    read.low += 8;
+    read.carry();
+  }
+  if (!link.ReadHoldingRegisters(settings.CommSlaveID, 0, 76, 8)) return kDownloadError;
+  StatusBlock status = ParseStatusBlock(link.state().ReplyText, settings.PortableMeter);
+  if (!SinceLastTime) {
+    start = status.start;
+    read = status.start;
+  }
+  int16_t result = kLogRead;
+  const LogPointer end = status.end;
+  // Pointers outside the ring would address memory that is no log: the block is inconsistent.
+  if (!start.inRing() || !end.inRing() || !read.inRing()) return kDownloadError;
+
+  const int32_t byteCount = LogByteCount(start, end);
+  if (byteCount == 0) return kNothingToRead;
+
+  int32_t recordsUsed = ShowRecordCount(status.recordsUsed, view, 9);
+  if (std::abs(recordsUsed * 8) - byteCount > 8) return kDownloadError;
+  ShowRecordCount(status.recordsAvailable, view, 8);
+  link.pump().yieldOnce();
+
+  for (int box = 0; box < RecordTable::kChannels; ++box) view.setChannelBox(box, "");
+  WriteTitle(records, 0, "Record #");
+  WriteTitle(records, 1, "Date / Time");
+  records.LastRow = 1;
+  PreviousStamp previousStamp;
+
+  std::array<std::string, RecordTable::kChannels> names;
+  if (!ReadChannelSetup(link, settings, records, view, names)) return kDownloadError;
+  for (int k = 1; k <= RecordTable::kChannels; ++k) {
+    if (records.ChannelUsed[k - 1]) WriteTitle(records, k + 1, names[k - 1]);
+  }
+  records.setColumnWidth(0, 1000);
+  records.setColumnWidth(1, 1800);
+  for (int column = 2; column < RecordTable::kColumns; ++column) records.setColumnWidth(column, 2000);
+  link.pump().yieldOnce();
+
+  const int blockSize = byteCount <= kBlockBytes ? byteCount : kBlockBytes;
+  int32_t bytesRead = 0;
+  int tries = 0;
+  RedrawOff redrawOff(records);
+  view.setStatusText(SinceLastTime ? "Since Last Time Download" : "All Data Download");
+  link.pump().yieldOnce();
+
+  for (;;) {
+    if (!link.ReadLogBlock(settings.CommSlaveID, read.bank, read.high, read.low, blockSize / 2)) {
+      if (++tries >= kBlockTries) {
+        result = kDownloadError;
+        break;
+      }
+      continue;
+    }
+    tries = 0;
+    view.setProgress(ProgressPercent(bytesRead, byteCount));
+    if (!DecodeLogRecords(link.state().ReplyText, records, previousStamp)) break;
+
+    if (bytesRead + kBlockBytes <= byteCount) {
+      bytesRead += kBlockBytes;
+      read.high += 1;
+      read.carry();
+    } else {
+      // This block reached the end of the count: one more full block is read, unless the
+      // whole log fitted in one short block.
+      if (blockSize < kBlockBytes || bytesRead >= byteCount) break;
+      bytesRead += blockSize;
+      read.low += blockSize;
+      read.carry();
+    }
+    if (read == end) break;
+  }
+  return result;
+}
+
+}  // namespace norvale

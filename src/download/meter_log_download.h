@@ -1,0 +1,18 @@
+#pragma once
+
+#include <cstdint>
+
+#include "download/download_view.h"
+#include "link/meter_link.h"
+#include "link/settings_record.h"
+#include "output/record_table.h"
+
+namespace norvale {
+
+// Reads the meter's log (all of it, or what was logged since the previous download) into the
+// record table: status block, channel set-up records, then the log memory block by block.
+// Returns kLogRead, kNothingToRead or kDownloadError.
+int16_t DownloadMeterLog(MeterLink& link, const SettingsRecord& settings, RecordTable& records,
+                         DownloadView& view, bool SinceLastTime);
+
+}  // namespace norvale

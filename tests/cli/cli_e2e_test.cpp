@@ -1,0 +1,106 @@
+// norvale-cli as a script would run it: exit status, the status lines on stderr, the file.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <QProcess>
+#include <QStringList>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "cli/cli_options.h"
+#include "support/simulator_process.h"
+
+namespace norvale {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::ScenarioFile;
+using testing::SimulatorProcess;
+
+struct CliRun {
+  int exitCode = -1;
+  std::string out;
+  std::string err;
+  std::string lastErrLine() const {
+    std::string text = err;
+    while (!text.empty() && text.back() == '\n') text.pop_back();
+    return text.substr(text.rfind('\n') + 1);
+  }
+};
+
+CliRun RunCli(const QStringList& arguments) {
+  QProcess process;
+  process.start(NORVALE_CLI, arguments);
+  EXPECT_TRUE(process.waitForFinished(120000));
+  return {process.exitCode(), process.readAllStandardOutput().toStdString(),
+          process.readAllStandardError().toStdString()};
+}
+
+class Cli : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    folder = fs::temp_directory_path() / ("norvale_cli_e2e_" + std::to_string(::getpid()));
+    fs::create_directories(folder);
+    output = QString::fromStdString((folder / "log.csv").string());
+  }
+  void TearDown() override { fs::remove_all(folder); }
+
+  fs::path folder;
+  QString output;
+};
+
+constexpr const char* kLog = R"({"channels": ["Flow"], "log": {"generator": {"channels": [1],
+    "start": "2021-03-04T00:15", "interval_minutes": 15, "count": 40, "values": {"1": 2.5}}}})";
+
+TEST_F(Cli, DownloadWritesTheFileAndEndsWithTheFinalStatus) {
+  ScenarioFile scenario(kLog);
+  SimulatorProcess sim(scenario.path());
+  ASSERT_TRUE(sim.started()) << sim.error();
+  CliRun run = RunCli({"download", "--device", QString::fromStdString(sim.devicePath()),
+                       "--output", output});
+  EXPECT_EQ(run.exitCode, kExitFileWritten) << run.err;
+  EXPECT_EQ(run.lastErrLine(), "Finished. Data in File");
+  EXPECT_NE(run.err.find("Channel #1: Flow"), std::string::npos);
+  EXPECT_EQ(run.err.find('\r'), std::string::npos) << "no progress bar when stderr is a pipe";
+  std::ifstream in(output.toStdString(), std::ios::binary);
+  std::stringstream csv;
+  csv << in.rdbuf();
+  EXPECT_EQ(csv.str().rfind("Date / Time,Flow\r\n3/4/2021 12:15:00 AM, 2.50000014901162\r\n", 0), 0u);
+}
+
+TEST_F(Cli, ExitStatusTellsNothingToReadFromErrorFromUnwritableFile) {
+  ScenarioFile empty(R"({"channels": ["Flow"]})");
+  SimulatorProcess emptyMeter(empty.path());
+  ASSERT_TRUE(emptyMeter.started());
+  CliRun nothing = RunCli({"download", "--device", QString::fromStdString(emptyMeter.devicePath()),
+                           "--output", output});
+  EXPECT_EQ(nothing.exitCode, kExitNothingToRead);
+  EXPECT_EQ(nothing.lastErrLine(), "0 Records Available");
+
+  ScenarioFile log(kLog);
+  SimulatorProcess meter(log.path());
+  ASSERT_TRUE(meter.started());
+  QString missing = QString::fromStdString((folder / "no" / "such" / "log.csv").string());
+  CliRun unwritable =
+      RunCli({"download", "--device", QString::fromStdString(meter.devicePath()), "--output", missing});
+  EXPECT_EQ(unwritable.exitCode, kExitFileError);
+  EXPECT_EQ(unwritable.lastErrLine(), "Error putting into file!!");
+
+  CliRun noPort = RunCli({"download", "--device", "/dev/norvale-no-such-port", "--output", output});
+  EXPECT_EQ(noPort.exitCode, kExitDownloadError);
+  EXPECT_NE(noPort.err.find("Communications Port not Valid"), std::string::npos);
+  EXPECT_EQ(noPort.lastErrLine(), "Error in Downloading!!");
+}
+
+TEST_F(Cli, UsageErrorsExitWith64AndHelpDescribesTheCommand) {
+  CliRun bad = RunCli({"download", "--device", "/dev/null", "--baud", "9601"});
+  EXPECT_EQ(bad.exitCode, kExitUsage);
+  EXPECT_NE(bad.err.find("9601"), std::string::npos);
+  CliRun help = RunCli({"--help"});
+  EXPECT_EQ(help.exitCode, 0);
+  EXPECT_NE(help.out.find("--since-last"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace norvale

@@ -1,0 +1,51 @@
+#include "cli/cli_options.h"
+
+#include <gtest/gtest.h>
+
+namespace norvale {
+namespace {
+
+TEST(CliOptions, DefaultsAndEveryOption) {
+  CliParse p = ParseCliArguments({"download", "--device", "/dev/ttyUSB0"});
+  ASSERT_TRUE(p.ok) << p.error;
+  EXPECT_EQ(p.options.baud, "38400");
+  EXPECT_EQ(p.options.slave, 1);
+  EXPECT_EQ(p.options.output, "Logdata.csv");
+  EXPECT_FALSE(p.options.sinceLast);
+  EXPECT_FALSE(p.options.portable);
+
+  p = ParseCliArguments({"download", "--device", "/dev/x", "--baud", "9600", "--slave", "17",
+                         "--since-last", "--portable", "--output", "out.csv"});
+  ASSERT_TRUE(p.ok) << p.error;
+  EXPECT_EQ(p.options.device, "/dev/x");
+  EXPECT_EQ(p.options.baud, "9600");
+  EXPECT_EQ(p.options.slave, 17);
+  EXPECT_TRUE(p.options.sinceLast);
+  EXPECT_TRUE(p.options.portable);
+  EXPECT_EQ(p.options.output, "out.csv");
+}
+
+TEST(CliOptions, UsageErrorsSayWhatIsWrong) {
+  struct Case {
+    std::vector<std::string> args;
+    const char* mentions;
+  };
+  for (const Case& c : {Case{{}, "no command"},
+                        Case{{"upload"}, "upload"},
+                        Case{{"download"}, "--device"},
+                        Case{{"download", "--device"}, "--device"},
+                        Case{{"download", "--device", "d", "--baud", "9601"}, "9601"},
+                        Case{{"download", "--device", "d", "--baud", "9600.0"}, "9600.0"},
+                        Case{{"download", "--device", "d", "--slave", "x1"}, "x1"},
+                        Case{{"download", "--device", "d", "--slave", "256"}, "256"},
+                        Case{{"download", "--device", "d", "--slave", "-1"}, "-1"},
+                        Case{{"download", "--device", "d", "--verbose"}, "--verbose"}}) {
+    CliParse p = ParseCliArguments(c.args);
+    EXPECT_FALSE(p.ok);
+    EXPECT_NE(p.error.find(c.mentions), std::string::npos) << p.error;
+  }
+  EXPECT_TRUE(ParseCliArguments({"--help"}).options.help);
+}
+
+}  // namespace
+}  // namespace norvale
