@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Takes a picture of the window as a first start shows it (factory settings) into
+# docs/window.png, running the program on a virtual X display. Builds it first if needed.
+# BUILD_DIR picks the build folder (default build/default).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=${BUILD_DIR:-build/default}
+title="Norvale Download Revision 1.25"
+
+if [ ! -f "$build/build.ninja" ]; then
+  cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+fi
+cmake --build "$build" --target norvale-download
+
+# A private copy of the program keeps its settings file away from the build folder's one.
+run=$(mktemp -d)
+trap 'rm -rf "$run"' EXIT
+cp "$build/norvale-download" "$run/"
+mkdir -p docs
+
+QT_QPA_PLATFORM=xcb xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
+  "$1/norvale-download" &
+  program=$!
+  for _ in $(seq 100); do
+    xwininfo -name "$2" >/dev/null 2>&1 && break
+    sleep 0.1
+  done
+  sleep 1
+  import -window "$2" "$3"
+  kill "$program"
+  wait "$program" 2>/dev/null || true
+' _ "$run" "$title" docs/window.png
+echo "wrote docs/window.png"

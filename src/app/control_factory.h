@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QString>
+
+class QCheckBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+class QWidget;
+
+namespace norvale {
+
+// Every control's object name is its control name; an element of a control array is
+// Name_index ("Command1_14").
+QString ControlName(const char* name, int index = -1);
+
+QPushButton* MakeButton(const QString& name, const QString& caption);
+QRadioButton* MakeOption(const QString& name, const QString& caption);
+QCheckBox* MakeCheck(const QString& name, const QString& caption);
+QGroupBox* MakeFrame(const QString& name, const QString& caption);
+QLabel* MakeLabel(const QString& name, const QString& caption);
+// A text box's accessible name is the caption it is known by.
+QLineEdit* MakeTextBox(const QString& name, const QString& text, const QString& accessibleName);
+
+// Makes the label the box's buddy and its caption the box's accessible name.
+void NameByLabel(QLabel* label, QWidget* box);
+
+// Keeps a control's place in the layout while hidden, so showing it moves nothing else.
+void KeepPlaceWhenHidden(QWidget* control);
+
+}  // namespace norvale

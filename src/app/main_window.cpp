@@ -1,0 +1,173 @@
+#include "app/main_window.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QTimer>
+
+#include "app/byte_text.h"
+#include "app/meter_type_arrangement.h"
+#include "app/port_error_box.h"
+#include "app/settings_file.h"
+#include "app/settings_procedures.h"
+#include "app/settings_store.h"
+#include "app/window_tabs.h"
+
+namespace norvale {
+namespace {
+
+constexpr int kDisplayMeterTab = 3;
+
+// About 10950 x 8070 twips of client area.
+constexpr int kClientWidth = 730;
+constexpr int kClientHeight = 538;
+
+QTimer* MakeTimer(QObject* parent, const char* name, int milliseconds) {
+  auto* timer = new QTimer(parent);
+  timer->setObjectName(QString::fromLatin1(name));
+  timer->setInterval(milliseconds);
+  return timer;
+}
+
+}  // namespace
+
+MainWindow::MainWindow(Session& session, QWidget* parent)
+    : QMainWindow(parent),
+      session_(session),
+      chooseSaveFile_(DialogSaveFileChooser(this)),
+      endProgram_([] { QCoreApplication::exit(0); }) {
+  setObjectName(QStringLiteral("DwnLoad1"));
+  setWindowTitle(QStringLiteral("Norvale Download Revision 1.25"));
+
+  WindowControls& c = controls_;
+  c.SSTab1 = new QTabWidget;
+  c.SSTab1->setObjectName(QStringLiteral("SSTab1"));
+  c.SSTab1->addTab(BuildDownloadTab(c), QStringLiteral("Download"));
+  c.SSTab1->addTab(BuildViewTab(c, session_.records), QStringLiteral("View"));
+  c.SSTab1->addTab(BuildSettingsTab(c), QStringLiteral("Settings"));
+  c.SSTab1->addTab(BuildDisplayMeterTab(c), QStringLiteral("Display Meter "));
+  c.SSTab1->addTab(BuildDialerTab(c), QStringLiteral("Dialer"));
+  c.SSTab1->addTab(BuildNorvaleTab(c), QStringLiteral("Norvale"));
+  c.SSTab1->setCurrentIndex(0);
+  setCentralWidget(c.SSTab1);
+  buildMenuAndTimers();
+  resize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
+
+  session_.link.setPortErrorReporter(
+      [this](const PortErrorMessage& message) { ShowPortErrorBox(this, message); });
+  connectHandlers();
+  load();
+}
+
+MainWindow::~MainWindow() { session_.link.setPortErrorReporter({}); }
+
+void MainWindow::buildMenuAndTimers() {
+  controls_.File_mnu = menuBar()->addAction(QStringLiteral("E&xit"));
+  controls_.File_mnu->setObjectName(QStringLiteral("File_mnu"));
+  controls_.Timer1 = MakeTimer(this, "Timer1", 750);
+  controls_.Timer2 = MakeTimer(this, "Timer2", 1000);
+  controls_.Timer3 = MakeTimer(this, "Timer3", 1000);
+}
+
+// Handlers follow the option buttons' selection, so an option selected by code runs its
+// handler too, and selecting the selected option runs nothing.
+void MainWindow::connectHandlers() {
+  const WindowControls& c = controls_;
+  for (int i = 0; i < static_cast<int>(c.Option1.size()); ++i) {
+    connect(c.Option1[i], &QRadioButton::toggled, this, [this, i](bool on) {
+      if (on) onOption1Click(i);
+    });
+  }
+  for (int i = 0; i < static_cast<int>(c.Option2.size()); ++i) {
+    connect(c.Option2[i], &QRadioButton::toggled, this, [this, i](bool on) {
+      if (on) onOption2Click(i);
+    });
+  }
+  for (int i = 0; i < static_cast<int>(c.Option5.size()); ++i) {
+    connect(c.Option5[i], &QRadioButton::toggled, this, [this, i](bool on) {
+      if (on) onOption5Click(i);
+    });
+  }
+  connect(c.Text1, &QLineEdit::textChanged, this, &MainWindow::onText1Change);
+  connect(c.Text2, &QLineEdit::textChanged, this, &MainWindow::onText2Change);
+  connect(c.Check2, &QCheckBox::stateChanged, this, &MainWindow::onCheck2Click);
+  connect(c.SSTab1, &QTabWidget::currentChanged, this, &MainWindow::onSSTab1Change);
+  connect(c.Command3, &QPushButton::clicked, this, &MainWindow::onCommand3Click);
+  connect(c.File_mnu, &QAction::triggered, this, &MainWindow::onFileMnuClick);
+}
+
+// The window's load step: the settings file is created when missing, then read.
+void MainWindow::load() {
+  if (!SettingsFileExists(session_.settingsFolder())) {
+    WriteDefaultSettings(session_.settingsFolder());
+  }
+  LoadSettings(controls_, session_);
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+  if (!exiting_) SaveSettings(controls_, session_);
+  event->accept();
+}
+
+void MainWindow::onOption1Click(int index) {
+  session_.settings.CommBaud = std::string(kBaudRates[index]);
+}
+
+void MainWindow::onOption2Click(int index) {
+  session_.settings.CommPort = static_cast<int16_t>(index + 1);
+}
+
+void MainWindow::onOption5Click(int index) { ArrangeMeterType(controls_, index); }
+
+// A number outside -32768..32767 cannot be held: the slave ID keeps its last value.
+void MainWindow::onText1Change(const QString& text) {
+  if (std::optional<int16_t> id = SlaveIdFromText(ToByteText(text))) {
+    session_.settings.CommSlaveID = *id;
+  }
+}
+
+void MainWindow::onText2Change(const QString& text) {
+  session_.settings.LogFilePath = ToByteText(text);
+}
+
+void MainWindow::onCheck2Click(int state) {
+  session_.settings.PortableMeter = state != Qt::Unchecked;
+}
+
+void MainWindow::onSSTab1Change(int index) {
+  if (currentTab_ == kDisplayMeterTab) {
+    controls_.Timer1->stop();
+    controls_.Timer2->stop();
+    controls_.Timer3->stop();
+  }
+  currentTab_ = index;
+}
+
+// The box shows the bare name; the writer gets the full path.
+void MainWindow::onCommand3Click() {
+  std::optional<QString> chosen =
+      chooseSaveFile_({QStringLiteral("Data Filename Selection"), QStringLiteral("*.csv"),
+                       QStringLiteral("Logdata.csv")});
+  if (!chosen || chosen->isEmpty()) return;
+  // A path no 8-bit text can carry would name another file: treat it as a failed dialog.
+  std::optional<std::string> path = ToByteTextExactly(*chosen);
+  if (!path) return;
+  controls_.Text2->setText(QFileInfo(*chosen).fileName());
+  session_.settings.LogFilePath = *path;
+}
+
+// Saves once and ends the event loop; the unload step does not save again.
+void MainWindow::onFileMnuClick() {
+  SaveSettings(controls_, session_);
+  exiting_ = true;
+  endProgram_();
+}
+
+}  // namespace norvale

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QString>
+#include <functional>
+#include <optional>
+
+class QWidget;
+
+namespace norvale {
+
+// What the file dialog is set to before it is shown in its save form.
+struct SaveFileRequest {
+  QString title;
+  QString filter;
+  QString fileName;
+};
+
+// Shows the dialog; the chosen full path, or nothing when the user cancelled.
+using SaveFileChooser = std::function<std::optional<QString>(const SaveFileRequest&)>;
+
+// The desktop's save dialog, in the current folder, over `parent`.
+SaveFileChooser DialogSaveFileChooser(QWidget* parent);
+
+}  // namespace norvale

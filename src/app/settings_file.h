@@ -1,0 +1,85 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace norvale {
+
+// "KX40dwn.ini": 44 positional lines "[Key]=value", 8-bit text, each ended by CR LF.
+inline constexpr char kSettingsFileName[] = "KX40dwn.ini";
+inline constexpr int kSettingsLineCount = 44;
+inline constexpr int kPhoneBookEntries = 10;
+inline constexpr char kDefaultDatabasePath[] = "c:\\Palm\\UserName\\Backup\\DBFLW2.pdb";
+
+// Captions of the baud options, in option order.
+inline constexpr std::array<std::string_view, 7> kBaudRates = {"1200",  "2400",  "4800", "9600",
+                                                               "14400", "19200", "38400"};
+
+// The file WriteDefaultSettings creates. Its lines 3 and 43 carry keys the reader does not know
+// ("[CommFlow]", "[TotalUnits]"); files written by older versions look like this.
+std::string DefaultSettingsFile();
+
+// Lines end at LF; a CR before it is dropped. A last line without an end still counts.
+std::vector<std::string> SplitSettingsLines(std::string_view bytes);
+
+// The value of a line holding the key anywhere in it (case counts): everything after the first
+// "=", untrimmed. Nothing when the key is absent; empty when the line has no "=".
+std::optional<std::string> ValueForKey(std::string_view line, std::string_view key);
+
+// How each line's value is read. Nothing means the value is a failure that stops the reading.
+
+// Line 1: the port number; numbers other than 1..7 give port 1.
+std::optional<int16_t> CommPortFromValue(std::string_view value);
+// Line 2: one of kBaudRates ("9600.0" reads as "9600"); anything else gives "38400".
+std::string CommBaudFromValue(std::string_view value);
+// Line 3: true for exactly "Hardware"; anything else, "hardware" included, means "None".
+bool HardwareFlowFromValue(std::string_view value);
+// Line 4 and every change of the slave ID box: leading-number value, halves to even.
+std::optional<int16_t> SlaveIdFromText(std::string_view text);
+
+// Line 7, compared as text: "0" clear, "1" ticked, "2" greyed; anything else clear.
+enum class PalmCheck { Clear = 0, Ticked = 1, Greyed = 2 };
+PalmCheck PalmCheckFromValue(std::string_view value);
+
+// Line 8: index of the separation option, 0 ("Modbus ID of meter") or 2 ("Dont Separate").
+// "1" names no option; it reads as 0 like every other value but "2".
+int SeparationFromValue(std::string_view value);
+
+// Line 39, compared as a number: 1 and 2 select their option, any other number option 0.
+std::optional<int> MeterTypeFromValue(std::string_view value);
+
+// Lines 40 to 42: a list position from -1 (no selection) to entries - 1.
+std::optional<int16_t> ListPositionFromValue(std::string_view value, int entries);
+
+struct PhoneEntry {
+  std::string item;
+  std::string phone;
+  std::string description;
+};
+
+// Everything SaveSettings writes, as read back from the window and the settings state.
+struct SavedSettings {
+  int commPort = 1;
+  std::string commBaud = "38400";
+  bool hardwareFlow = true;
+  std::string slaveIdText;
+  std::string downloadSaveFile;
+  std::string databasePath;
+  PalmCheck usePalmDatabase = PalmCheck::Clear;
+  int palmFileSep = 0;
+  std::array<PhoneEntry, kPhoneBookEntries> phoneBook;
+  int meterType = 0;
+  int flowUnits = -1;
+  int flowFormat = -1;
+  int velocityUnits = -1;
+  std::string modemInitString;
+};
+
+// The 44 lines SaveSettings writes.
+std::string FormatSettingsFile(const SavedSettings& settings);
+
+}  // namespace norvale

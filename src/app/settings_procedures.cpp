@@ -1,0 +1,247 @@
+#include "app/settings_procedures.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <string>
+#include <vector>
+
+#include "app/byte_text.h"
+#include "app/phone_book_grid.h"
+#include "app/session.h"
+#include "app/settings_file.h"
+#include "app/settings_store.h"
+#include "app/three_state_check_box.h"
+#include "app/window_controls.h"
+
+namespace norvale {
+namespace {
+
+// Hands out the file's lines in order; running out is a failure of the reading.
+class LineReader {
+ public:
+  explicit LineReader(const std::string& bytes) : lines_(SplitSettingsLines(bytes)) {}
+  bool next(std::string& line) {
+    if (next_ >= lines_.size() || next_ >= static_cast<size_t>(kSettingsLineCount)) return false;
+    line = lines_[next_++];
+    return true;
+  }
+
+ private:
+  std::vector<std::string> lines_;
+  size_t next_ = 0;
+};
+
+// The phone list header: "Item #" alone is bold, the three text columns sit left and top.
+void LayOutPhoneList(PhoneBookGrid& grid) {
+  grid.setHeaderBold(1, true);
+  grid.setCellText(0, 1, QStringLiteral("Item #"));
+  grid.setCellText(0, 2, QStringLiteral("Phone #"));
+  grid.setCellText(0, 3, QStringLiteral("Description"));
+  for (int column = 1; column <= 3; ++column) {
+    grid.setGridColumnAlignment(column, Qt::AlignLeft | Qt::AlignTop);
+  }
+  const int widths[PhoneBookGrid::kColumns] = {200, 500, 1500, 2800};
+  for (int column = 0; column < PhoneBookGrid::kColumns; ++column) {
+    grid.setGridColumnWidth(column, widths[column]);
+  }
+}
+
+void ApplyPalmCheck(const WindowControls& c, PalmCheck check) {
+  switch (check) {
+    case PalmCheck::Clear:
+      c.Check1->setCheckState(Qt::Unchecked);
+      c.Label9->hide();
+      c.SortList->hide();
+      break;
+    case PalmCheck::Ticked:
+      c.Check1->setCheckState(Qt::Checked);
+      c.Label9->show();
+      c.SortList->show();
+      break;
+    case PalmCheck::Greyed:
+      c.Check1->setCheckState(Qt::PartiallyChecked);
+      break;
+  }
+}
+
+// Steps 1 to 16 of the reading; false at the first failure. `marker` tells how far it got.
+bool ApplySettingsLines(LineReader& in, const WindowControls& c, Session& s, int& marker) {
+  std::string line;
+  std::optional<std::string> value;
+
+  if (!in.next(line)) return false;
+  if ((value = ValueForKey(line, "[Commport]"))) {
+    std::optional<int16_t> port = CommPortFromValue(*value);
+    if (!port) return false;
+    s.settings.CommPort = *port;
+    c.Option2[*port - 1]->setChecked(true);
+  }
+  s.link.state().CommErrorShown = 0;
+  marker = 1;
+
+  if (!in.next(line)) return false;
+  if ((value = ValueForKey(line, "[CommBaud]"))) {
+    s.settings.CommBaud = CommBaudFromValue(*value);
+    for (size_t i = 0; i < kBaudRates.size(); ++i) {
+      if (kBaudRates[i] == s.settings.CommBaud) c.Option1[i]->setChecked(true);
+    }
+  }
+  marker = 2;
+
+  if (!in.next(line)) return false;
+  if ((value = ValueForKey(line, "[CommHandshaking]"))) {
+    c.Option3[HardwareFlowFromValue(*value) ? 1 : 0]->setChecked(true);
+  }
+  marker = 3;
+
+  if (!in.next(line)) return false;
+  if ((value = ValueForKey(line, "[CommSlaveID]"))) {
+    c.Text1->setText(FromByteText(*value));
+    std::optional<int16_t> id = SlaveIdFromText(*value);
+    if (!id) return false;
+    s.settings.CommSlaveID = *id;
+  }
+  marker = 4;
+
+  if (!in.next(line)) return false;
+  if ((value = ValueForKey(line, "[DownloadSaveFile]"))) {
+    s.settings.LogFilePath = *value;
+    c.Text2->setText(FromByteText(*value));
+  }
+  marker = 5;
+
+  if (!in.next(line)) return false;
+  if ((value = ValueForKey(line, "[PalmDatabaseFile]"))) {
+    s.settings.DatabasePath = *value;
+    c.Text6->setText(FromByteText(*value));
+  }
+  marker = 6;
+
+  if (!in.next(line)) return false;
+  if ((value = ValueForKey(line, "[USEPalmDatabase]")))
+    ApplyPalmCheck(c, PalmCheckFromValue(*value));
+  marker = 7;
+
+  if (!in.next(line)) return false;
+  if ((value = ValueForKey(line, "[PalmFileSep]"))) {
+    c.Option4[SeparationFromValue(*value)]->setChecked(true);
+  }
+  marker = 8;
+
+  LayOutPhoneList(*c.MSHFlexGrid2);
+  const char* entryKeys[3] = {"[Item#]", "[ItemPhone#]", "[ItemDescription]"};
+  for (int row = 1; row <= kPhoneBookEntries; ++row) {
+    for (int column = 1; column <= 3; ++column) {
+      if (!in.next(line)) return false;
+      if ((value = ValueForKey(line, entryKeys[column - 1]))) {
+        c.MSHFlexGrid2->setCellText(row, column, FromByteText(*value));
+      }
+    }
+  }
+
+  if (!in.next(line)) return false;
+  if ((value = ValueForKey(line, "[MeterType]"))) {
+    std::optional<int> type = MeterTypeFromValue(*value);
+    if (!type) return false;
+    c.Option5[*type]->setChecked(true);
+  }
+
+  const std::pair<const char*, QComboBox*> unitBoxes[3] = {
+      {"[FlowUnits]", c.Combo1}, {"[FlowFormat]", c.Combo3}, {"[VelocityUnits]", c.Combo4}};
+  for (const auto& [key, box] : unitBoxes) {
+    if (!in.next(line)) return false;
+    if ((value = ValueForKey(line, key))) {
+      std::optional<int16_t> position = ListPositionFromValue(*value, box->count());
+      if (!position) return false;
+      box->setCurrentIndex(*position);
+    }
+  }
+
+  if (!in.next(line)) return false;  // line 43 is read and ignored
+
+  if (!in.next(line)) return false;
+  if ((value = ValueForKey(line, "[ModemInitString]"))) c.Text7->setText(FromByteText(*value));
+  return true;
+}
+
+// The first entry becomes the current one, shown in the phone and description boxes.
+void SelectFirstPhoneEntry(const WindowControls& c) {
+  PhoneBookGrid& grid = *c.MSHFlexGrid2;
+  grid.setCurrentGridCell(1, 2);
+  c.Text5[0]->setText(grid.cellText(1, 2));
+  c.Text5[1]->setText(grid.cellText(1, 3));
+  grid.setCurrentGridCell(1, 2);
+}
+
+int SelectedIndex(const auto& options) {
+  for (size_t i = 0; i < options.size(); ++i) {
+    if (options[i] && options[i]->isChecked()) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+PalmCheck PalmCheckOf(const QCheckBox& box) {
+  switch (box.checkState()) {
+    case Qt::Checked:
+      return PalmCheck::Ticked;
+    case Qt::PartiallyChecked:
+      return PalmCheck::Greyed;
+    default:
+      return PalmCheck::Clear;
+  }
+}
+
+SavedSettings CollectSettings(const WindowControls& c, const Session& s) {
+  SavedSettings saved;
+  saved.commPort = std::max(SelectedIndex(c.Option2), 0) + 1;
+  saved.commBaud = std::string(kBaudRates[std::max(SelectedIndex(c.Option1), 0)]);
+  saved.hardwareFlow = !c.Option3[0]->isChecked();
+  saved.slaveIdText = ToByteText(c.Text1->text());
+  saved.downloadSaveFile = ToByteText(c.Text2->text());
+  saved.databasePath = s.settings.DatabasePath;
+  saved.usePalmDatabase = PalmCheckOf(*c.Check1);
+  saved.palmFileSep = c.Option4[2]->isChecked() ? 2 : 0;
+  for (int row = 1; row <= kPhoneBookEntries; ++row) {
+    PhoneEntry& entry = saved.phoneBook[row - 1];
+    entry.item = ToByteText(c.MSHFlexGrid2->cellText(row, 1));
+    entry.phone = ToByteText(c.MSHFlexGrid2->cellText(row, 2));
+    entry.description = ToByteText(c.MSHFlexGrid2->cellText(row, 3));
+  }
+  int meterType = SelectedIndex(c.Option5);
+  saved.meterType = meterType == 1 || meterType == 2 ? meterType : 0;
+  saved.flowUnits = c.Combo1->currentIndex();
+  saved.flowFormat = c.Combo3->currentIndex();
+  saved.velocityUnits = c.Combo4->currentIndex();
+  saved.modemInitString = ToByteText(c.Text7->text());
+  return saved;
+}
+
+}  // namespace
+
+bool WriteDefaultSettings(const QString& folder) {
+  return ReplaceSettingsFile(folder, DefaultSettingsFile());
+}
+
+void LoadSettings(const WindowControls& c, Session& s) {
+  QDir::setCurrent(s.settingsFolder());
+  std::optional<std::string> bytes = ReadSettingsFile(s.settingsFolder());
+  // Only when the folder could not take the factory file: read those lines from memory.
+  LineReader in(bytes ? *bytes : DefaultSettingsFile());
+  int marker = 0;
+  if (ApplySettingsLines(in, c, s, marker)) {
+    SelectFirstPhoneEntry(c);
+  } else if (marker == 5) {
+    s.settings.DatabasePath = kDefaultDatabasePath;
+    c.Text6->setText(QString::fromLatin1(kDefaultDatabasePath));
+  }
+}
+
+bool SaveSettings(const WindowControls& c, const Session& s) {
+  QDir::setCurrent(s.settingsFolder());
+  return ReplaceSettingsFile(s.settingsFolder(), FormatSettingsFile(CollectSettings(c, s)));
+}
+
+}  // namespace norvale

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QString>
+
+namespace norvale {
+
+class Session;
+struct WindowControls;
+
+// The three owners of "KX40dwn.ini", all in the session's settings folder.
+
+// Creates the file with the factory lines; false when it could not be written.
+bool WriteDefaultSettings(const QString& folder);
+
+// Makes the settings folder current and reads the file into the controls (running their
+// handlers) and the session's settings. Stops at the first line that fails, keeping what was
+// applied before it. A file that cannot be read at all reads as the factory file.
+void LoadSettings(const WindowControls& controls, Session& session);
+
+// Rewrites the file from the controls and the settings; false, with the old file untouched,
+// when the new one could not be written.
+bool SaveSettings(const WindowControls& controls, const Session& session);
+
+}  // namespace norvale

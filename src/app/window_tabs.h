@@ -1,0 +1,19 @@
+#pragma once
+
+class QWidget;
+
+namespace norvale {
+
+class RecordTable;
+struct WindowControls;
+
+// Each builds one tab page with its controls in their initial state and records them in
+// `controls`. No handler is connected here.
+QWidget* BuildDownloadTab(WindowControls& controls);
+QWidget* BuildViewTab(WindowControls& controls, RecordTable& records);
+QWidget* BuildSettingsTab(WindowControls& controls);
+QWidget* BuildDisplayMeterTab(WindowControls& controls);
+QWidget* BuildDialerTab(WindowControls& controls);
+QWidget* BuildNorvaleTab(WindowControls& controls);
+
+}  // namespace norvale

@@ -1,0 +1,32 @@
+#include "app/settings_folder.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+namespace norvale {
+namespace {
+
+TEST(SettingsFolder, ProgramFolderWhenItCanBeWritten) {
+  QTemporaryDir program;
+  QTemporaryDir config;
+  EXPECT_EQ(ChooseSettingsFolder(program.path(), config.path()),
+            QDir(program.path()).absolutePath());
+}
+
+TEST(SettingsFolder, ConfigFolderCreatedWhenTheProgramFolderCannotBeWritten) {
+  QTemporaryDir scratch;
+  QFile plain(QDir(scratch.path()).filePath(QStringLiteral("plain")));
+  ASSERT_TRUE(plain.open(QIODevice::WriteOnly));
+  plain.close();
+  const QString config = QDir(scratch.path()).filePath(QStringLiteral("config"));
+  // Below a regular file nothing can be written, not even by root.
+  QString chosen = ChooseSettingsFolder(plain.fileName() + QStringLiteral("/bin"), config);
+  EXPECT_EQ(chosen, QDir(config).filePath(QStringLiteral("norvale-download")));
+  EXPECT_TRUE(QFileInfo(chosen).isDir());
+}
+
+}  // namespace
+}  // namespace norvale
