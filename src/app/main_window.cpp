@@ -13,6 +13,7 @@
 #include <QTimer>
 
 #include "app/byte_text.h"
+#include "app/download_tab_handlers.h"
 #include "app/meter_type_arrangement.h"
 #include "app/port_error_box.h"
 #include "app/settings_file.h"
@@ -63,6 +64,7 @@ MainWindow::MainWindow(Session& session, QWidget* parent)
   session_.link.setPortErrorReporter(
       [this](const PortErrorMessage& message) { ShowPortErrorBox(this, message); });
   connectHandlers();
+  downloadTab_ = new DownloadTabHandlers(controls_, session_, this);
   load();
 }
 

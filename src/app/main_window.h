@@ -11,6 +11,10 @@
 class QCloseEvent;
 
 namespace norvale {
+class DownloadTabHandlers;
+}
+
+namespace norvale {
 
 // The program's one window, DwnLoad1: six tabs of controls over the session. Building it runs
 // the start-up of the settings file; closing it saves them.
@@ -55,6 +59,7 @@ class MainWindow : public QMainWindow {
   std::function<void()> endProgram_;
   int currentTab_ = 0;
   bool exiting_ = false;
+  DownloadTabHandlers* downloadTab_ = nullptr;  // owned as a child
 };
 
 }  // namespace norvale

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QWidget>
+#include <vector>
+
+#include "app/session.h"
+#include "app/window_controls.h"
+#include "download/download_buttons.h"
+#include "download/download_commands.h"
+#include "download/download_view.h"
+
+namespace norvale {
+
+// The Download tab's buttons: "Download Data", "Since Last Time" and "Use Palm DataBase".
+// A download yields to the event loop while it waits, so every other action that uses the serial
+// port or the record table is disabled until it ends.
+class DownloadTabHandlers : public QObject, public DownloadView, public DownloadButtons {
+  Q_OBJECT
+
+ public:
+  DownloadTabHandlers(WindowControls& controls, Session& session, QObject* parent = nullptr);
+
+  bool downloadRunning() const { return running_; }
+
+  void onCommand2Click();
+  void onCommand7Click();
+  void onCheck1Click(int state);
+
+  // DownloadView and DownloadButtons, on the tab's controls.
+  void setStatusText(const std::string& text) override;
+  void setProgress(int percent) override;
+  void setChannelBox(int index, const std::string& text) override;
+  void setDownloadDataEnabled(bool enabled) override;
+  void setSinceLastTimeEnabled(bool enabled) override;
+
+ signals:
+  void downloadFinished();
+
+ private:
+  // Disables the other port and table users for the length of a download.
+  class Busy;
+  std::vector<QPointer<QWidget>> otherPortUsers() const;
+
+  WindowControls& controls_;
+  Session& session_;
+  DownloadCommands commands_;
+  bool running_ = false;
+};
+
+}  // namespace norvale

@@ -1,0 +1,141 @@
+// The Download tab's buttons driven offscreen, against the meter simulator on a real pty.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <memory>
+
+#include "app/main_window.h"
+#include "app/record_grid.h"
+#include "app/session.h"
+#include "app/three_state_check_box.h"
+#include "link/qt_event_pump.h"
+#include "link/qt_serial_port.h"
+#include "link/system_clock.h"
+#include "support/simulator_process.h"
+
+namespace norvale {
+namespace {
+
+using testing::ScenarioFile;
+using testing::SimulatorProcess;
+
+constexpr const char* kScenario = R"({"channels": ["Flow", "Not Used", "Fwd Tot"],
+  "log": {"generator": {"channels": [1, 3], "start": "2021-03-04T00:15", "interval_minutes": 15,
+          "count": 100, "values": {"1": 2.5, "3": "1000 + i"}}},
+  "last_download": [8, 129, 0], "status": {"records_used": 168}})";
+
+class DownloadWindow : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(sim_.started()) << sim_.error();
+    session_ = std::make_unique<Session>(folder_.path(), port_, clock_, pump_);
+    window_ = std::make_unique<MainWindow>(*session_);
+  }
+  void TearDown() override {
+    window_.reset();
+    session_.reset();
+    QDir::setCurrent(startFolder_);
+  }
+
+  template <class T>
+  T* control(const char* name) {
+    T* found = window_->findChild<T*>(QString::fromLatin1(name));
+    EXPECT_NE(found, nullptr) << name;
+    return found;
+  }
+  QByteArray csvBytes() {
+    QFile file(QDir(folder_.path()).filePath("Logdata.csv"));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+  }
+
+  QString startFolder_ = QDir::currentPath();
+  ScenarioFile scenario_{kScenario};
+  SimulatorProcess sim_{scenario_.path()};
+  QTemporaryDir folder_;
+  QtSerialPort port_{[this](int) { return sim_.devicePath(); }};
+  SystemClock clock_;
+  QtEventPump pump_;
+  std::unique_ptr<Session> session_;
+  std::unique_ptr<MainWindow> window_;
+};
+
+TEST_F(DownloadWindow, DownloadDataFillsTheViewAndWritesTheFileBesideTheSettings) {
+  auto* download = control<QPushButton>("Command2");
+  auto* keypadKey = control<QPushButton>("Command1_14");
+  auto* begin = control<QPushButton>("Command9");
+  bool sawBusyWindow = false;
+  // Runs while the download yields to the event loop.
+  QTimer::singleShot(0, [&] {
+    sawBusyWindow = !download->isEnabled() && !keypadKey->isEnabled() && !begin->isEnabled();
+  });
+  download->click();
+
+  EXPECT_TRUE(sawBusyWindow);
+  EXPECT_TRUE(download->isEnabled());
+  EXPECT_TRUE(keypadKey->isEnabled());
+  EXPECT_TRUE(begin->isEnabled());
+  EXPECT_EQ(control<QLabel>("Label4")->text(), "Finished. Data in File");
+  EXPECT_EQ(control<QProgressBar>("ProgressBar1")->value(), 100);
+  EXPECT_EQ(control<QLineEdit>("Text3_0")->text(), "Flow");
+  EXPECT_EQ(control<QLineEdit>("Text3_1")->text(), "");
+  EXPECT_EQ(control<QLineEdit>("Text3_2")->text(), "Fwd Tot");
+  EXPECT_EQ(control<QLineEdit>("Text3_9")->text(), " 168");
+
+  const RecordTable& records = session_->records;
+  EXPECT_EQ(records.LastRow, 101);
+  EXPECT_EQ(records.cell(1, 2), "Flow");
+  EXPECT_EQ(records.cell(2, 4), " 1000");
+  auto* grid = control<RecordGrid>("MSHFlexGrid1");
+  QAbstractItemModel* model = grid->model();
+  bool foundTitle = false;
+  for (int row = 0; row < 3 && !foundTitle; ++row) {
+    for (int column = 0; column < model->columnCount(); ++column) {
+      foundTitle = foundTitle || model->index(row, column).data().toString() == "Fwd Tot";
+    }
+  }
+  EXPECT_TRUE(foundTitle) << "the grid shows the table's titles";
+
+  QByteArray csv = csvBytes();
+  EXPECT_TRUE(csv.startsWith("Date / Time,Flow,Fwd Tot\r\n3/4/2021 12:15:00 AM, 2.50000014901162, 1000\r\n"))
+      << csv.left(120).toStdString();
+  EXPECT_EQ(csv.count('\n'), 101);
+}
+
+TEST_F(DownloadWindow, SinceLastTimeAppearsWithTheMeterOptionAndReadsOnlyTheNewRecords) {
+  auto* sinceLast = control<QPushButton>("Command7");
+  auto* palm = control<ThreeStateCheckBox>("Check1");
+  EXPECT_TRUE(sinceLast->isHidden());
+  palm->setCheckState(Qt::Checked);
+  EXPECT_TRUE(sinceLast->isHidden());
+  EXPECT_FALSE(control<QPushButton>("Command6")->isHidden());
+  palm->setCheckState(Qt::Unchecked);
+  ASSERT_FALSE(sinceLast->isHidden());
+
+  sinceLast->click();
+  EXPECT_EQ(control<QLabel>("Label4")->text(), "Finished. Data in File");
+  EXPECT_TRUE(sinceLast->isEnabled());
+  EXPECT_TRUE(control<QPushButton>("Command2")->isEnabled());
+  // From 8 bytes after 08 81 00 to the end: 200 records less 33.
+  EXPECT_EQ(session_->records.LastRow, 1 + (200 - 33) / 2 + 1);
+  int blockReads = 0;
+  for (const auto& request : sim_.requestLog()) {
+    if (request.function == 96 && request.bank == 8) {
+      ++blockReads;
+      if (blockReads == 1) {
+        EXPECT_EQ(request.addrLo, 8);
+      }
+    }
+  }
+  EXPECT_EQ(blockReads, 7);
+}
+
+}  // namespace
+}  // namespace norvale
