@@ -1,0 +1,54 @@
+#!/usr/bin/env bash
+# Sets up, builds and starts Norvale Download. With no real meter on "Comm1" (no /dev/ttyUSB0
+# and no com1 link of your own beside the program), the built-in simulated meter stands in on
+# "Comm1". Without a display, the same download runs headless with norvale-cli.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+scripts/setup.sh default
+bin="$root/build/default"
+folder="$bin"   # the settings folder: the program's own folder, which is writable here
+
+sim_pid=""
+demo_link=""
+cleanup() {
+  [ -n "$sim_pid" ] && kill "$sim_pid" 2>/dev/null || true
+  [ -n "$demo_link" ] && rm -f "$demo_link"
+}
+trap cleanup EXIT
+
+start_demo_meter() {
+  local out
+  out=$(mktemp)
+  python3 tools/meter_sim.py --scenario tools/scenarios/demo.json >"$out" &
+  sim_pid=$!
+  for _ in $(seq 100); do
+    device=$(head -n 1 "$out")
+    [ -n "$device" ] && break
+    sleep 0.05
+  done
+  rm -f "$out"
+  [ -n "$device" ] || { echo "The simulated meter did not start." >&2; exit 1; }
+  echo "Demo meter (simulator) on $device"
+}
+
+if [ -e /dev/ttyUSB0 ] || { [ -L "$folder/com1" ] && [ -e "$folder/com1" ]; }; then
+  echo "Using the real meter on Comm1."
+  device=$(readlink -f "$folder/com1" 2>/dev/null || echo /dev/ttyUSB0)
+else
+  start_demo_meter
+  if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
+    demo_link="$folder/com1"
+    ln -sfn "$device" "$demo_link"
+  fi
+fi
+
+if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
+  echo "Opening the window: press \"Download Data\" to read the meter into the View tab and Logdata.csv."
+  "$bin/norvale-download"
+else
+  echo "No display found (DISPLAY is not set): running the download headless instead." >&2
+  out="$folder/Logdata.csv"
+  "$bin/norvale-cli" download --device "$device" --output "$out"
+  echo "The log went to $out"
+fi
