@@ -52,7 +52,7 @@ DownloadTabHandlers::DownloadTabHandlers(WindowControls& controls, Session& sess
 std::vector<QPointer<QWidget>> DownloadTabHandlers::otherPortUsers() const {
   const WindowControls& c = controls_;
   // The download buttons themselves are handled by the download; Option5(3) starts polling.
-  std::vector<QPointer<QWidget>> widgets{c.Command6, c.Command9, c.Command4, c.Command5,
+  std::vector<QPointer<QWidget>> widgets{c.Command6,   c.Command9, c.Command4, c.Command5,
                                          c.Option5[3], c.Command2, c.Command7};
   for (QPushButton* key : c.Command1) widgets.emplace_back(key);
   return widgets;

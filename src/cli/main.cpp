@@ -61,8 +61,8 @@ int main(int argc, char** argv) {
 
   DownloadOutcome outcome = options.sinceLast ? commands.SinceLastTime() : commands.DownloadData();
   if (outcome.fileWritten) {
-    std::fprintf(stderr, "%d logged times written to %s\n", records.LastRow > 1 ? records.LastRow - 1 : 0,
-                 options.output.c_str());
+    std::fprintf(stderr, "%d logged times written to %s\n",
+                 records.LastRow > 1 ? records.LastRow - 1 : 0, options.output.c_str());
   }
   std::fprintf(stderr, "%s\n", view.lastStatus().c_str());
   return ExitCodeOf(outcome);

@@ -67,8 +67,9 @@ bool ReadChannelSetup(MeterLink& link, const SettingsRecord& settings, RecordTab
       if (link.ReadLogBlock(settings.CommSlaveID, kSetupBank, 128 + k, 0, kSetupWords)) {
         read[k - 1] = true;
         const std::string& reply = link.state().ReplyText;
-        std::string name =
-            reply.size() > kNameOffset ? StripFillBytes(reply.substr(kNameOffset, kNameLength)) : "";
+        std::string name = reply.size() > kNameOffset
+                               ? StripFillBytes(reply.substr(kNameOffset, kNameLength))
+                               : "";
         names[k - 1] = name;
         if (name == "Not Used") {
           records.ChannelUsed[k - 1] = false;
@@ -139,7 +140,8 @@ int16_t DownloadMeterLog(MeterLink& link, const SettingsRecord& settings, Record
   }
   records.setColumnWidth(0, 1000);
   records.setColumnWidth(1, 1800);
-  for (int column = 2; column < RecordTable::kColumns; ++column) records.setColumnWidth(column, 2000);
+  for (int column = 2; column < RecordTable::kColumns; ++column)
+    records.setColumnWidth(column, 2000);
   link.pump().yieldOnce();
 
   const int blockSize = byteCount <= kBlockBytes ? byteCount : kBlockBytes;

@@ -14,7 +14,7 @@ namespace norvale {
 struct StatusBlock {
   LogPointer start;
   LogPointer end;
-  std::array<int, 4> recordsUsed{};       // four-byte meter number, most significant first
+  std::array<int, 4> recordsUsed{};  // four-byte meter number, most significant first
   std::array<int, 4> recordsAvailable{};
 };
 

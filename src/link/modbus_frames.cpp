@@ -9,15 +9,18 @@ char hiOf(int value) { return byteOf(value / 256); }
 }  // namespace
 
 std::string ReadHoldingRegistersFrame(int slave, int startHi, int startLo, int count) {
-  return {byteOf(slave), byteOf(kReadHoldingRegisters), byteOf(startHi), byteOf(startLo),
-          hiOf(count), byteOf(count)};
+  return {byteOf(slave),   byteOf(kReadHoldingRegisters),
+          byteOf(startHi), byteOf(startLo),
+          hiOf(count),     byteOf(count)};
 }
 
 std::string WriteMultipleRegistersFrame(int slave, int start, int count, int byteCount,
                                         const std::array<int16_t, 36>& hiBytes,
                                         const std::array<int16_t, 36>& loBytes) {
-  std::string frame{byteOf(slave), byteOf(kWriteMultipleRegisters), hiOf(start), byteOf(start),
-                    hiOf(count),   byteOf(count),                   byteOf(byteCount)};
+  std::string frame{byteOf(slave),    byteOf(kWriteMultipleRegisters),
+                    hiOf(start),      byteOf(start),
+                    hiOf(count),      byteOf(count),
+                    byteOf(byteCount)};
   for (int i = 0; i < count && i < static_cast<int>(hiBytes.size()); ++i) {
     frame += byteOf(hiBytes[i]);
     frame += byteOf(loBytes[i]);

@@ -10,10 +10,11 @@ namespace norvale {
 // lengths the link waits for, counted in bytes waiting in the receive buffer.
 //
 //   3:  slave 03 startHi startLo countHi countLo            -> slave 03 n data[n] crc crc
-//   16: slave 10 startHi startLo countHi countLo n data[n]  -> slave 10 startHi startLo countHi countLo crc crc
-//   96: slave 60 bank addrHi addrLo countHi countLo         -> slave 60 x x x lenHi lenLo data[len] crc crc
-//   97: slave 61 00 00 00 00 00                             -> slave 61 bank addrHi addrLo crc crc
-//   99: slave 63                                            -> slave 63 x x data[20] crc crc
+//   16: slave 10 startHi startLo countHi countLo n data[n]  -> slave 10 startHi startLo countHi
+//   countLo crc crc 96: slave 60 bank addrHi addrLo countHi countLo         -> slave 60 x x x lenHi
+//   lenLo data[len] crc crc 97: slave 61 00 00 00 00 00                             -> slave 61
+//   bank addrHi addrLo crc crc 99: slave 63                                            -> slave 63
+//   x x data[20] crc crc
 inline constexpr int kReadHoldingRegisters = 3;
 inline constexpr int kWriteMultipleRegisters = 16;
 inline constexpr int kReadLogBlock = 96;

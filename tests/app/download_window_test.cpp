@@ -104,7 +104,8 @@ TEST_F(DownloadWindow, DownloadDataFillsTheViewAndWritesTheFileBesideTheSettings
   EXPECT_TRUE(foundTitle) << "the grid shows the table's titles";
 
   QByteArray csv = csvBytes();
-  EXPECT_TRUE(csv.startsWith("Date / Time,Flow,Fwd Tot\r\n3/4/2021 12:15:00 AM, 2.50000014901162, 1000\r\n"))
+  EXPECT_TRUE(csv.startsWith(
+      "Date / Time,Flow,Fwd Tot\r\n3/4/2021 12:15:00 AM, 2.50000014901162, 1000\r\n"))
       << csv.left(120).toStdString();
   EXPECT_EQ(csv.count('\n'), 101);
 }

@@ -57,8 +57,8 @@ TEST_F(Cli, DownloadWritesTheFileAndEndsWithTheFinalStatus) {
   ScenarioFile scenario(kLog);
   SimulatorProcess sim(scenario.path());
   ASSERT_TRUE(sim.started()) << sim.error();
-  CliRun run = RunCli({"download", "--device", QString::fromStdString(sim.devicePath()),
-                       "--output", output});
+  CliRun run = RunCli(
+      {"download", "--device", QString::fromStdString(sim.devicePath()), "--output", output});
   EXPECT_EQ(run.exitCode, kExitFileWritten) << run.err;
   EXPECT_EQ(run.lastErrLine(), "Finished. Data in File");
   EXPECT_NE(run.err.find("Channel #1: Flow"), std::string::npos);
@@ -66,7 +66,8 @@ TEST_F(Cli, DownloadWritesTheFileAndEndsWithTheFinalStatus) {
   std::ifstream in(output.toStdString(), std::ios::binary);
   std::stringstream csv;
   csv << in.rdbuf();
-  EXPECT_EQ(csv.str().rfind("Date / Time,Flow\r\n3/4/2021 12:15:00 AM, 2.50000014901162\r\n", 0), 0u);
+  EXPECT_EQ(csv.str().rfind("Date / Time,Flow\r\n3/4/2021 12:15:00 AM, 2.50000014901162\r\n", 0),
+            0u);
 }
 
 TEST_F(Cli, ExitStatusTellsNothingToReadFromErrorFromUnwritableFile) {
@@ -82,8 +83,8 @@ TEST_F(Cli, ExitStatusTellsNothingToReadFromErrorFromUnwritableFile) {
   SimulatorProcess meter(log.path());
   ASSERT_TRUE(meter.started());
   QString missing = QString::fromStdString((folder / "no" / "such" / "log.csv").string());
-  CliRun unwritable =
-      RunCli({"download", "--device", QString::fromStdString(meter.devicePath()), "--output", missing});
+  CliRun unwritable = RunCli(
+      {"download", "--device", QString::fromStdString(meter.devicePath()), "--output", missing});
   EXPECT_EQ(unwritable.exitCode, kExitFileError);
   EXPECT_EQ(unwritable.lastErrLine(), "Error putting into file!!");
 

@@ -30,10 +30,8 @@ TEST(CliOptions, UsageErrorsSayWhatIsWrong) {
     std::vector<std::string> args;
     const char* mentions;
   };
-  for (const Case& c : {Case{{}, "no command"},
-                        Case{{"upload"}, "upload"},
-                        Case{{"download"}, "--device"},
-                        Case{{"download", "--device"}, "--device"},
+  for (const Case& c : {Case{{}, "no command"}, Case{{"upload"}, "upload"},
+                        Case{{"download"}, "--device"}, Case{{"download", "--device"}, "--device"},
                         Case{{"download", "--device", "d", "--baud", "9601"}, "9601"},
                         Case{{"download", "--device", "d", "--baud", "9600.0"}, "9600.0"},
                         Case{{"download", "--device", "d", "--slave", "x1"}, "x1"},

@@ -37,8 +37,7 @@ TEST(LogPointer, CarriesRunFromLowByteToHighByteToBankAndRoundTheRing) {
 }
 
 TEST(StatusBlock, PortableLayoutTakesEveryFieldOneByteEarlier) {
-  std::string standard = {0,    8, char(0x80), 0,    0,   8, char(0x84), 0,
-                          0x42, 0, 0,          0,    0x47, 0, 0,          0};
+  std::string standard = {0, 8, char(0x80), 0, 0, 8, char(0x84), 0, 0x42, 0, 0, 0, 0x47, 0, 0, 0};
   StatusBlock s = ParseStatusBlock(standard, false);
   EXPECT_EQ(s.start, (LogPointer{8, 0x80, 0}));
   EXPECT_EQ(s.end, (LogPointer{8, 0x84, 0}));

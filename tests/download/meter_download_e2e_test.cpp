@@ -50,7 +50,8 @@ class FastClock : public Clock {
  public:
   explicit FastClock(double speed) : speed_(speed) {}
   double timeOfDay() override {
-    double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
+    double elapsed =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
     return 36000.0 + elapsed * speed_;
   }
 
@@ -104,8 +105,8 @@ class MeterDownload : public ::testing::Test {
   enum class Button { DownloadData, SinceLastTime, DownloadOnly };
 
   std::unique_ptr<DownloadRun> run(const std::string& scenario, Button button,
-                           std::vector<std::string> simulatorArgs = {}, Clock* clock = nullptr,
-                           bool portable = false) {
+                                   std::vector<std::string> simulatorArgs = {},
+                                   Clock* clock = nullptr, bool portable = false) {
     ScenarioFile file(scenario);
     SimulatorProcess sim(file.path(), std::move(simulatorArgs));
     EXPECT_TRUE(sim.started()) << sim.error();
@@ -157,8 +158,9 @@ class MeterDownload : public ::testing::Test {
 
 TEST_F(MeterDownload, WholeLogOf1024BytesReadsFourBlocksAndStopsOnTheEndPointer) {
   auto r = run(Log("[8, 128, 0]", 128), Button::DownloadData);
-  EXPECT_EQ(r->logBlocks(), (std::vector<Block>{
-                                {8, 0x80, 0, 128}, {8, 0x81, 0, 128}, {8, 0x82, 0, 128}, {8, 0x83, 0, 128}}));
+  EXPECT_EQ(r->logBlocks(),
+            (std::vector<Block>{
+                {8, 0x80, 0, 128}, {8, 0x81, 0, 128}, {8, 0x82, 0, 128}, {8, 0x83, 0, 128}}));
   EXPECT_EQ(r->outcome.result, kLogRead);
   EXPECT_TRUE(r->outcome.fileWritten);
   EXPECT_EQ(r->view.statuses.back(), "Finished. Data in File");
@@ -211,8 +213,8 @@ TEST_F(MeterDownload, SinceLastTimeStartsEightBytesAfterThePointerTheMeterReport
 }
 
 TEST_F(MeterDownload, SinceLastTimeCarriesIntoTheNextBank) {
-  auto r = run(Log("[9, 191, 248]", 33, R"(, "last_download": [9, 191, 248])"),
-               Button::SinceLastTime);
+  auto r =
+      run(Log("[9, 191, 248]", 33, R"(, "last_download": [9, 191, 248])"), Button::SinceLastTime);
   ASSERT_FALSE(r->logBlocks().empty());
   EXPECT_EQ(r->logBlocks().front(), (Block{0x0A, 0x80, 0x00, 128}));
 }
@@ -228,12 +230,12 @@ TEST_F(MeterDownload, EmptyLogReportsNothingToReadAndWritesNoTitles) {
 }
 
 TEST_F(MeterDownload, RecordsUsedMayExceedTheByteCountByOneRecordOnly) {
-  auto passes = run(Log("[8, 128, 0]", 125, R"(, "status": {"records_used": 126})"),
-                    Button::DownloadOnly);
+  auto passes =
+      run(Log("[8, 128, 0]", 125, R"(, "status": {"records_used": 126})"), Button::DownloadOnly);
   EXPECT_EQ(passes->outcome.result, kLogRead);
 
-  auto fails = run(Log("[8, 128, 0]", 125, R"(, "status": {"records_used": 127})"),
-                   Button::DownloadData);
+  auto fails =
+      run(Log("[8, 128, 0]", 125, R"(, "status": {"records_used": 127})"), Button::DownloadData);
   EXPECT_EQ(fails->outcome.result, kDownloadError);
   EXPECT_EQ(fails->view.statuses.back(), "Error in Downloading!!");
   EXPECT_EQ(fails->requestsOf(96), 0);  // stopped before any set-up or block read
@@ -242,7 +244,8 @@ TEST_F(MeterDownload, RecordsUsedMayExceedTheByteCountByOneRecordOnly) {
 
 TEST_F(MeterDownload, RecordCountOutsideTheRangeShowsErrorAndCountsAsZero) {
   // 47 80 00 80 reads about 65537.
-  auto r = run(Log("[8, 128, 0]", 32, R"(, "status": {"raw": "00 08 80 00 00 08 81 00 47 80 00 80 47 80 00 80"})"),
+  auto r = run(Log("[8, 128, 0]", 32,
+                   R"(, "status": {"raw": "00 08 80 00 00 08 81 00 47 80 00 80 47 80 00 80"})"),
                Button::DownloadOnly);
   EXPECT_EQ(r->outcome.result, kLogRead);
   EXPECT_EQ(r->view.boxes[9], "Error");
@@ -250,8 +253,8 @@ TEST_F(MeterDownload, RecordCountOutsideTheRangeShowsErrorAndCountsAsZero) {
 }
 
 TEST_F(MeterDownload, PortableMeterTakesTheStatusOneByteEarlier) {
-  auto r = run(Log("[8, 128, 0]", 64, R"(, "portable": true)"), Button::DownloadOnly, {}, nullptr,
-               true);
+  auto r =
+      run(Log("[8, 128, 0]", 64, R"(, "portable": true)"), Button::DownloadOnly, {}, nullptr, true);
   EXPECT_EQ(r->logBlocks(), (std::vector<Block>{{8, 0x80, 0, 128}, {8, 0x81, 0, 128}}));
   EXPECT_EQ(r->outcome.result, kLogRead);
 }
@@ -286,7 +289,8 @@ TEST_F(MeterDownload, BlockWithACorruptedCrcIsReadAgain) {
   auto r = run(Log("[8, 128, 0]", 64), Button::DownloadData,
                {"--fault", "bad_crc,function=96,bank=8,addr_hi=128,nth=1"});
   EXPECT_EQ(r->outcome.result, kLogRead);
-  EXPECT_EQ(r->logBlocks(), (std::vector<Block>{{8, 0x80, 0, 128}, {8, 0x80, 0, 128}, {8, 0x81, 0, 128}}));
+  EXPECT_EQ(r->logBlocks(),
+            (std::vector<Block>{{8, 0x80, 0, 128}, {8, 0x80, 0, 128}, {8, 0x81, 0, 128}}));
   EXPECT_EQ(r->csv, clean->csv);
 }
 
@@ -319,6 +323,15 @@ TEST_F(MeterDownload, UnwritableFileIsReportedAndSinceLastTimeTriesFourTimes) {
   ASSERT_GE(r->view.statuses.size(), 2u);
   EXPECT_EQ(r->view.statuses.back(), "Error putting into file!!");
   EXPECT_EQ(r->view.statuses[r->view.statuses.size() - 2], "No such file or directory");
+}
+
+TEST_F(MeterDownload, PointersOutsideTheLogRingAreAnErrorNotAReadOfStrayMemory) {
+  // End pointer in bank 0: no log memory lies there.
+  auto r = run(Log("[8, 128, 0]", 32,
+                   R"(, "status": {"raw": "00 08 80 00 00 00 81 00 42 00 00 00 47 00 00 00"})"),
+               Button::DownloadData);
+  EXPECT_EQ(r->outcome.result, kDownloadError);
+  EXPECT_EQ(r->requestsOf(96), 0);
 }
 
 TEST_F(MeterDownload, StatusReadThatFailsEndsWithAnError) {

@@ -34,9 +34,10 @@ std::string LogBlockReply(const std::string& data) {
 }
 
 struct LinkFixture : ::testing::Test {
-  LinkFixture() : pump(clock), link(settings, port, clock, pump, [this](const PortErrorMessage& m) {
-    messages.push_back(m);
-  }) {
+  LinkFixture()
+      : pump(clock), link(settings, port, clock, pump, [this](const PortErrorMessage& m) {
+          messages.push_back(m);
+        }) {
     settings.CommPort = 1;
     settings.CommBaud = "9600";
   }

@@ -17,8 +17,8 @@ PortStatus FakeSerialPort::setPortOpen(bool open) {
 }
 
 std::string FakeSerialPort::input() {
-  size_t take = inputLen == 0 ? received.size()
-                              : std::min(received.size(), static_cast<size_t>(inputLen));
+  size_t take =
+      inputLen == 0 ? received.size() : std::min(received.size(), static_cast<size_t>(inputLen));
   std::string out = received.substr(0, take);
   received.erase(0, take);
   return out;
