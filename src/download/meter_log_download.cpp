@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <string>
+#include <string_view>
 
 #include "download/download_result.h"
 #include "download/fill_bytes.h"
@@ -146,12 +147,18 @@ int16_t DownloadMeterLog(MeterLink& link, const SettingsRecord& settings, Record
 
   const int blockSize = byteCount <= kBlockBytes ? byteCount : kBlockBytes;
   int32_t bytesRead = 0;
+  // Reading goes on past the counted end by up to a block. On a full ring that would come round
+  // to the counted start and add the oldest records a second time, so nothing from there on is
+  // read or decoded.
+  int32_t untilStartAgain =
+      kLogRingBytes - (read.position() - start.position() + kLogRingBytes) % kLogRingBytes;
   int tries = 0;
   RedrawOff redrawOff(records);
   view.setStatusText(SinceLastTime ? "Since Last Time Download" : "All Data Download");
   link.pump().yieldOnce();
 
   for (;;) {
+    if (untilStartAgain <= 0) break;
     if (!link.ReadLogBlock(settings.CommSlaveID, read.bank, read.high, read.low, blockSize / 2)) {
       if (++tries >= kBlockTries) {
         result = kDownloadError;
@@ -161,7 +168,11 @@ int16_t DownloadMeterLog(MeterLink& link, const SettingsRecord& settings, Record
     }
     tries = 0;
     view.setProgress(ProgressPercent(bytesRead, byteCount));
-    if (!DecodeLogRecords(link.state().ReplyText, records, previousStamp)) break;
+    std::string_view block = link.state().ReplyText;
+    if (static_cast<int32_t>(block.size()) > untilStartAgain)
+      block = block.substr(0, untilStartAgain);
+    untilStartAgain -= blockSize;
+    if (!DecodeLogRecords(block, records, previousStamp)) break;
 
     if (bytesRead + kBlockBytes <= byteCount) {
       bytesRead += kBlockBytes;

@@ -10,7 +10,7 @@ namespace norvale {
 // (the serial port's data notifier included) or a few milliseconds pass.
 class QtEventPump : public EventPump {
  public:
-  explicit QtEventPump(int roundMilliseconds = 5);
+  explicit QtEventPump(int roundMilliseconds = 10);
   void yieldOnce() override;
   void waitBriefly() override;
 

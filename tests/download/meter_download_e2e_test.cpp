@@ -176,6 +176,18 @@ TEST_F(MeterDownload, WholeLogOf1024BytesReadsFourBlocksAndStopsOnTheEndPointer)
   EXPECT_EQ(std::count(r->csv.begin(), r->csv.end(), '\n'), 129);
 }
 
+TEST_F(MeterDownload, FullRingIsReadOnceWithoutRepeatingItsOldestRecords) {
+  // 32,767 records: the end pointer sits one record before the start.
+  auto r = run(R"({"channels": ["Flow"], "log": {"start": [8, 128, 8], "end": [8, 128, 0],
+                   "generator": {"channels": [1], "start": "2021-03-04T00:15",
+                                 "interval_minutes": 15, "count": 32767, "values": {"1": "i"}}}})",
+               Button::DownloadData);
+  EXPECT_EQ(r->outcome.result, kLogRead);
+  EXPECT_EQ(r->logBlocks().size(), 1024u);
+  EXPECT_EQ(r->records.LastRow, 1 + 32767);
+  EXPECT_EQ(std::count(r->csv.begin(), r->csv.end(), '\n'), 1 + 32767);
+}
+
 TEST_F(MeterDownload, WrappedLogReadsTheLastBankThenTheFirst) {
   auto r = run(Log("[23, 191, 0]", 64), Button::DownloadData);
   EXPECT_EQ(r->logBlocks(), (std::vector<Block>{{0x17, 0xBF, 0, 128}, {8, 0x80, 0, 128}}));
