@@ -7,16 +7,10 @@ namespace norvale {
 
 bool ReadLastDownloadPointer(MeterLink& link, int slave, LogPointer& pointer) {
   MeterLink::Transaction transaction(link);
-  if (!transaction.acquired()) return false;
-  link.pump().yieldOnce();
-  if (!link.OpenCommPort()) return false;
-  link.port().discardInBuffer();
-  link.port().discardOutBuffer();
-  link.pump().yieldOnce();
-
+  if (!transaction.acquired() || !link.BeginExchange(kReadLastDownloadPointer, slave)) {
+    return false;
+  }
   LinkState& state = link.state();
-  state.ReqFunction = kReadLastDownloadPointer;
-  state.ReqSlaveId = slave;
   link.port().output(link.SealRequest(ReadLastDownloadPointerFrame(slave)));
   link.pump().yieldOnce();
   state.ReplyText.clear();

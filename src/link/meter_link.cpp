@@ -151,17 +151,20 @@ bool MeterLink::AwaitReplyLength(int expectedLength, double limitSeconds) {
   return true;
 }
 
-bool MeterLink::ReadHoldingRegisters(int slave, int startHi, int startLo, int count) {
-  Transaction transaction(*this);
-  if (!transaction.acquired()) return false;
+bool MeterLink::BeginExchange(int function, int slave) {
   pump_.yieldOnce();
   if (!OpenCommPort()) return false;
   port_.discardInBuffer();
   port_.discardOutBuffer();
   pump_.yieldOnce();
-
-  state_.ReqFunction = kReadHoldingRegisters;
+  state_.ReqFunction = function;
   state_.ReqSlaveId = slave;
+  return true;
+}
+
+bool MeterLink::ReadHoldingRegisters(int slave, int startHi, int startLo, int count) {
+  Transaction transaction(*this);
+  if (!transaction.acquired() || !BeginExchange(kReadHoldingRegisters, slave)) return false;
   state_.ReqCountHi = static_cast<int16_t>(count / 256);
   state_.ReqCountLo = static_cast<int16_t>(count & 0xFF);
   std::string request = SealRequest(ReadHoldingRegistersFrame(slave, startHi, startLo, count));
@@ -185,15 +188,7 @@ bool MeterLink::ReadHoldingRegisters(int slave, int startHi, int startLo, int co
 
 bool MeterLink::WriteMultipleRegisters(int slave, int start, int count, int byteCount) {
   Transaction transaction(*this);
-  if (!transaction.acquired()) return false;
-  pump_.yieldOnce();
-  if (!OpenCommPort()) return false;
-  port_.discardInBuffer();
-  port_.discardOutBuffer();
-  pump_.yieldOnce();
-
-  state_.ReqFunction = kWriteMultipleRegisters;
-  state_.ReqSlaveId = slave;
+  if (!transaction.acquired() || !BeginExchange(kWriteMultipleRegisters, slave)) return false;
   state_.ReqCountHi = static_cast<int16_t>(count / 256);
   state_.ReqCountLo = static_cast<int16_t>(count & 0xFF);
   std::string request = SealRequest(WriteMultipleRegistersFrame(
@@ -213,15 +208,7 @@ bool MeterLink::WriteMultipleRegisters(int slave, int start, int count, int byte
 
 bool MeterLink::ReadLogBlock(int slave, int bank, int addressHi, int addressLo, int words) {
   Transaction transaction(*this);
-  if (!transaction.acquired()) return false;
-  pump_.yieldOnce();
-  if (!OpenCommPort()) return false;
-  port_.discardInBuffer();
-  port_.discardOutBuffer();
-  pump_.yieldOnce();
-
-  state_.ReqFunction = kReadLogBlock;
-  state_.ReqSlaveId = slave;
+  if (!transaction.acquired() || !BeginExchange(kReadLogBlock, slave)) return false;
   state_.ReqCountHi = static_cast<int16_t>(words / 256);
   state_.ReqCountLo = static_cast<int16_t>(words & 0xFF);
   std::string request = SealRequest(ReadLogBlockFrame(slave, bank, addressHi, addressLo, words));

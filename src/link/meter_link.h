@@ -60,7 +60,10 @@ class MeterLink {
     bool acquired_;
   };
 
-  // Sets the request fields and RunningCrc from a frame and returns it with its CRC appended.
+  // The start every exchange shares, once its Transaction is held: yield, make sure the port is
+  // open, empty both buffers, yield, and note the function and slave of the request.
+  bool BeginExchange(int function, int slave);
+  // Sets RunningCrc and the request CRC fields from a frame and returns it with its CRC appended.
   std::string SealRequest(const std::string& frame);
   // Takes the next reply byte through WaitForReply(1), folding it into RunningCrc when asked.
   bool TakeReplyByte(int& byte, bool foldIntoCrc);
