@@ -7,10 +7,12 @@ cd "$(dirname "$0")/.."
 build=${BUILD_DIR:-build/default}
 title="Norvale Download Revision 1.25"
 
-if [ ! -f "$build/build.ninja" ]; then
-  cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+scripts/install_packages.sh imagemagick x11-utils
+if [ -z "${BUILD_DIR:-}" ]; then
+  scripts/setup.sh default
+else
+  cmake --build "$build" --target norvale-download
 fi
-cmake --build "$build" --target norvale-download
 
 # A private copy of the program keeps its settings file away from the build folder's one.
 run=$(mktemp -d)
