@@ -28,7 +28,6 @@ class DownloadTabHandlers::Busy {
       if (widget) widget->setEnabled(true);
     }
     owner_.running_ = false;
-    emit owner_.downloadFinished();
   }
   Busy(const Busy&) = delete;
   Busy& operator=(const Busy&) = delete;

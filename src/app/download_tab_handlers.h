@@ -22,8 +22,6 @@ class DownloadTabHandlers : public QObject, public DownloadView, public Download
  public:
   DownloadTabHandlers(WindowControls& controls, Session& session, QObject* parent = nullptr);
 
-  bool downloadRunning() const { return running_; }
-
   void onCommand2Click();
   void onCommand7Click();
   void onCheck1Click(int state);
@@ -34,9 +32,6 @@ class DownloadTabHandlers : public QObject, public DownloadView, public Download
   void setChannelBox(int index, const std::string& text) override;
   void setDownloadDataEnabled(bool enabled) override;
   void setSinceLastTimeEnabled(bool enabled) override;
-
- signals:
-  void downloadFinished();
 
  private:
   // Disables the other port and table users for the length of a download.
