@@ -483,7 +483,7 @@ def describe(frame):
 
 # --- Faults ----------------------------------------------------------------------------------
 
-FAULT_ACTIONS = ("silent", "bad_crc", "delay", "exception", "drop")
+FAULT_ACTIONS = ("silent", "bad_crc", "delay", "late", "exception", "drop")
 FAULT_FILTERS = ("function", "bank", "addr_hi", "addr_lo", "start")
 FAULT_ORDINALS = ("nth", "first", "after")
 
@@ -491,7 +491,8 @@ FAULT_ORDINALS = ("nth", "first", "after")
 class Fault:
     """One injected misbehaviour. It counts the requests that match its filter (function, block
     address or start register) and fires on all of them, on the nth, on the first N, or on every
-    one after the first N."""
+    one after the first N. A "late" fault counts a request sent again (the same bytes as the one
+    before) as the same request, so every copy of a late request is late."""
 
     def __init__(self, desc):
         if isinstance(desc, str):
@@ -510,11 +511,22 @@ class Fault:
         self.seconds = float(desc.get("seconds", 0))
         self.code = int(desc.get("code", 2))
         self.matched = 0
+        self.last_frame = None
+        self.last_decision = False
 
-    def fires(self, entry):
+    def fires(self, entry, frame=None):
         for key, value in self.filters.items():
             if entry.get(key) != value:
                 return False
+        if self.action == "late":
+            if frame is not None and frame == self.last_frame:
+                return self.last_decision
+            self.last_frame = frame
+            self.last_decision = self._counts()
+            return self.last_decision
+        return self._counts()
+
+    def _counts(self):
         self.matched += 1
         if "nth" in self.ordinals:
             return self.matched == self.ordinals["nth"]
@@ -627,9 +639,10 @@ class Simulator:
             return
         self.sequence += 1
         entry = {"seq": self.sequence, **entry}
-        firing = [f for f in self.faults if f.fires(entry)]
+        firing = [f for f in self.faults if f.fires(entry, frame)]
         actions = {f.action for f in firing}
         delay = sum(f.seconds for f in firing if f.action == "delay")
+        late = max((f.seconds for f in firing if f.action == "late"), default=0.0)
 
         if "drop" in actions:
             entry["action"] = "dropped"
@@ -655,8 +668,10 @@ class Simulator:
             entry["action"] = "corrupted"
         if delay:
             entry["delay"] = delay
+        if late:
+            entry["late"] = late
         self.log(entry)
-        self.schedule(reply, frame, arrived, now, delay)
+        self.schedule(reply, frame, arrived, now, delay, late)
 
     def answer(self, frame, entry):
         """The meter's reply to a request whose CRC and address are good."""
@@ -701,13 +716,18 @@ class Simulator:
         entry["code"] = code
         return with_crc(bytes((frame[0], frame[1] | 0x80, code))), "exception"
 
-    def schedule(self, reply, frame, arrived, now, delay):
+    def schedule(self, reply, frame, arrived, now, delay, late=0.0):
+        """`delay` holds the reply back after the line is free; `late` makes the meter take that
+        long after the request to answer, while it still answers requests in order."""
         if not self.byte_seconds:
-            self.outgoing.append([now + delay, reply])
+            due = now + delay + late
+            if self.outgoing:
+                due = max(due, self.outgoing[-1][0])
+            self.outgoing.append([due, reply])
             return
         # On a real line the request's last byte lands len x 10 bits after its first, and the
         # reply cannot start before the previous one has left.
-        start = max(arrived + len(frame) * self.byte_seconds, self.line_free_at) + delay
+        start = max(arrived + len(frame) * self.byte_seconds + late, self.line_free_at) + delay
         per_chunk = max(1, int(self.CHUNK_SECONDS / self.byte_seconds))
         for offset in range(0, len(reply), per_chunk):
             chunk = reply[offset:offset + per_chunk]

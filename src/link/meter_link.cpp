@@ -1,5 +1,6 @@
 #include "link/meter_link.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "link/crc16.h"
@@ -13,6 +14,10 @@ constexpr double kReadGiveUpSeconds = 30;
 constexpr double kWriteGiveUpSeconds = 3;
 constexpr double kLogBlockGiveUpSeconds = 30;
 constexpr double kReplyByteLimitSeconds = 2;
+// A meter answers every copy of a request it receives, so a request sent again may be answered
+// twice; the second answer comes before the answer to the next request, within a few seconds.
+constexpr double kLateAnswerSeconds = 3;
+constexpr double kSecondsPerDay = 86400;
 
 }  // namespace
 
@@ -37,6 +42,7 @@ bool MeterLink::failOpen(const PortStatus& status) {
 }
 
 bool MeterLink::OpenCommPort() {
+  if (shutDown_) return false;
   if (!port_.portOpen()) {
     port_.setCommPort(settings_.CommPort);
     if (PortStatus s = port_.setSettings(settings_.CommBaud + ",N,8,1"); !s.ok) return failOpen(s);
@@ -60,10 +66,17 @@ bool MeterLink::WaitForReply(int count) {
       return true;
     }
     pump_.waitBriefly();
+    if (shutDown_) return false;
     double now = clock_.timeOfDay();
     if (now < start) start = RoundHalfEven(now);  // midnight passed
     if (now > start + kReplyByteLimitSeconds) return false;
   }
+}
+
+void MeterLink::Shutdown() {
+  shutDown_ = true;
+  received_.clear();
+  if (port_.portOpen()) port_.setPortOpen(false);
 }
 
 int32_t MeterLink::CrcUpdate(int byte) {
@@ -82,73 +95,121 @@ std::string MeterLink::SealRequest(const std::string& frame) {
   return request;
 }
 
-bool MeterLink::TakeReplyByte(int& byte, bool foldIntoCrc) {
-  if (!WaitForReply(1) || state_.ReplyBuffer.empty()) return false;
-  byte = static_cast<uint8_t>(state_.ReplyBuffer[0]);
-  if (foldIntoCrc) CrcUpdate(byte);
+void MeterLink::FoldReplyCrc(const std::string& frame) {
+  state_.RunningCrc = kCrcStart;
+  for (size_t i = 0; i + 2 < frame.size(); ++i) CrcUpdate(static_cast<uint8_t>(frame[i]));
+  state_.RespCrcHi = (state_.RunningCrc & 0xFF00) / 256;
+  state_.RespCrcLo = state_.RunningCrc & 0xFF;
+}
+
+void MeterLink::send(SentRequest& sent) {
+  port_.output(sent.request);
+  ++sent.unanswered;
+}
+
+// A frame that would answer the previous request, whose copies went out after its answer, is
+// one of their late answers: taken for this request it would put every later reply one behind.
+bool MeterLink::isLateAnswer(std::string_view frame, const std::string& request) {
+  if (previous_.unanswered <= 0 || previous_.request == request) return false;
+  if (!FrameFits(frame, previous_.shape)) return false;
+  double since = clock_.timeOfDay() - previous_.lastSentAt;
+  if (since < 0) since += kSecondsPerDay;
+  if (since > kLateAnswerSeconds) return false;
+  --previous_.unanswered;
   return true;
 }
 
-bool MeterLink::TakeAndCheckReplyCrc() {
-  state_.RespCrcHi = (state_.RunningCrc & 0xFF00) / 256;
-  state_.RespCrcLo = state_.RunningCrc & 0xFF;
-  int receivedLo = 0;
-  int receivedHi = 0;
-  if (!TakeReplyByte(receivedLo, false) || !TakeReplyByte(receivedHi, false)) return false;
-  return receivedHi == state_.RespCrcHi && receivedLo == state_.RespCrcLo;
-}
+MeterLink::ReplyOutcome MeterLink::Exchange(const std::string& request, const ReplyShape& shape,
+                                            Resend resend, double giveUpSeconds,
+                                            std::string& frame) {
+  SentRequest sent{request, shape, 0, 0};
+  if (previous_.request == request) sent.unanswered = previous_.unanswered;
+  auto finish = [&](ReplyOutcome outcome) {
+    if (outcome != ReplyOutcome::NoReply && sent.unanswered > 0) --sent.unanswered;
+    previous_ = sent;
+    return outcome;
+  };
 
-bool MeterLink::sendAndAwait(const std::string& request, int expectedLength, Resend resend,
-                             double giveUpSeconds) {
-  port_.output(request);
+  send(sent);
   pump_.yieldOnce();
-  double resendMark = wholeSecondNow();
+  double now = clock_.timeOfDay();
+  sent.lastSentAt = now;
+  double resendMark = RoundHalfEven(now);
   double giveUpMark = resendMark;
   double baud = LeadingNumberValue(settings_.CommBaud);
   // Function 96 allows 150 bit times per expected byte before it asks again.
-  double resendInterval = baud > 0 ? 150.0 * expectedLength / baud : 0;
+  double resendInterval = baud > 0 ? 150.0 * static_cast<double>(shape.length) / baud : 0;
+  size_t needed = shape.length;
+  auto enoughWaiting = [&] {
+    return received_.size() + static_cast<size_t>(std::max(0, port_.inBufferCount())) >= needed;
+  };
 
-  while (port_.inBufferCount() < expectedLength) {
+  for (;;) {
+    if (enoughWaiting()) {
+      port_.setInputLen(0);
+      received_ += port_.input();
+      for (;;) {
+        ReplyScan scan = ScanReply(received_, shape);
+        if (scan.kind == ReplyScanKind::NeedMore) {
+          needed = scan.length;
+          break;
+        }
+        std::string_view front(received_.data(), scan.length);
+        bool drop = scan.kind == ReplyScanKind::Noise || scan.kind == ReplyScanKind::OtherFrame ||
+                    (scan.kind == ReplyScanKind::Reply && isLateAnswer(front, request));
+        if (scan.kind == ReplyScanKind::OtherFrame && previous_.unanswered > 0 &&
+            FrameFits(front, previous_.shape)) {
+          --previous_.unanswered;
+        }
+        if (drop) {
+          received_.erase(0, scan.length);
+          continue;
+        }
+        frame.assign(front);
+        received_.erase(0, scan.length);
+        return finish(scan.kind == ReplyScanKind::Reply ? ReplyOutcome::Answered
+                                                        : ReplyOutcome::Damaged);
+      }
+      if (enoughWaiting()) continue;
+    }
     pump_.waitBriefly();
-    if (port_.inBufferCount() >= expectedLength) break;
+    if (shutDown_) return finish(ReplyOutcome::NoReply);
+    if (enoughWaiting()) continue;
     // A port that closed under us (adapter pulled) will not deliver the rest.
-    if (!port_.portOpen()) return false;
-    double now = clock_.timeOfDay();
-    if (resend == Resend::EverySecond) {
-      if (now < resendMark) resendMark = RoundHalfEven(now);
-      if (now - resendMark > 1) {
+    if (!port_.portOpen()) return finish(ReplyOutcome::NoReply);
+    now = clock_.timeOfDay();
+    switch (resend) {
+      case Resend::EverySecond:
+        if (now < resendMark) resendMark = RoundHalfEven(now);
+        if (now - resendMark > 1) {
+          if (now < giveUpMark) giveUpMark = RoundHalfEven(now);
+          if (now - giveUpMark >= giveUpSeconds) return finish(ReplyOutcome::NoReply);
+          // What has arrived is kept: a late reply may still complete.
+          send(sent);
+          sent.lastSentAt = now;
+          resendMark = RoundHalfEven(now);
+        }
+        break;
+      case Resend::ByReplyTime:
+        if (now < resendMark) resendMark = RoundHalfEven(now);
         if (now < giveUpMark) giveUpMark = RoundHalfEven(now);
-        if (now - giveUpMark >= giveUpSeconds) return false;
-        // The receive buffer is kept: a late reply may still complete.
-        port_.output(request);
-        resendMark = RoundHalfEven(now);
-      }
-    } else {
-      if (now < resendMark) resendMark = RoundHalfEven(now);
-      if (now < giveUpMark) giveUpMark = RoundHalfEven(now);
-      if (resendInterval > 0 && now > resendMark + resendInterval) {
-        port_.discardInBuffer();
-        port_.discardOutBuffer();
-        port_.output(request);
-        resendMark = RoundHalfEven(now);
-      }
-      if (now > giveUpMark + giveUpSeconds) return false;
+        if (resendInterval > 0 && now > resendMark + resendInterval) {
+          port_.discardInBuffer();
+          port_.discardOutBuffer();
+          received_.clear();
+          needed = shape.length;
+          send(sent);
+          sent.lastSentAt = now;
+          resendMark = RoundHalfEven(now);
+        }
+        if (now > giveUpMark + giveUpSeconds) return finish(ReplyOutcome::NoReply);
+        break;
+      case Resend::Never:
+        if (now < giveUpMark) giveUpMark = RoundHalfEven(now);
+        if (now > giveUpMark + giveUpSeconds) return finish(ReplyOutcome::NoReply);
+        break;
     }
   }
-  return true;
-}
-
-bool MeterLink::AwaitReplyLength(int expectedLength, double limitSeconds) {
-  double start = wholeSecondNow();
-  while (port_.inBufferCount() < expectedLength) {
-    pump_.waitBriefly();
-    if (port_.inBufferCount() >= expectedLength) break;
-    if (!port_.portOpen()) return false;
-    double now = clock_.timeOfDay();
-    if (now < start) start = RoundHalfEven(now);
-    if (now > start + limitSeconds) return false;
-  }
-  return true;
 }
 
 bool MeterLink::BeginExchange(int function, int slave) {
@@ -156,6 +217,7 @@ bool MeterLink::BeginExchange(int function, int slave) {
   if (!OpenCommPort()) return false;
   port_.discardInBuffer();
   port_.discardOutBuffer();
+  received_.clear();
   pump_.yieldOnce();
   state_.ReqFunction = function;
   state_.ReqSlaveId = slave;
@@ -168,22 +230,14 @@ bool MeterLink::ReadHoldingRegisters(int slave, int startHi, int startLo, int co
   state_.ReqCountHi = static_cast<int16_t>(count / 256);
   state_.ReqCountLo = static_cast<int16_t>(count & 0xFF);
   std::string request = SealRequest(ReadHoldingRegistersFrame(slave, startHi, startLo, count));
-  if (!sendAndAwait(request, ReadHoldingRegistersReplyLength(count), Resend::EverySecond,
-                    kReadGiveUpSeconds)) {
-    return false;
-  }
-
-  state_.RunningCrc = kCrcStart;
-  int byte = 0;
-  if (!TakeReplyByte(byte, true) || !TakeReplyByte(byte, true)) return false;
-  int byteCount = 0;
-  if (!TakeReplyByte(byteCount, true)) return false;
-  state_.ReplyText.clear();
-  for (int i = 0; i < byteCount; ++i) {
-    if (!TakeReplyByte(byte, true)) return false;
-    state_.ReplyText += static_cast<char>(byte);
-  }
-  return TakeAndCheckReplyCrc();
+  std::string frame;
+  ReplyOutcome outcome = Exchange(request, ReadHoldingRegistersReplyShape(slave, count),
+                                  Resend::EverySecond, kReadGiveUpSeconds, frame);
+  if (outcome == ReplyOutcome::NoReply) return false;
+  // slave, 3, byte count, data, CRC: the data stays in ReplyText even when the CRC is wrong.
+  FoldReplyCrc(frame);
+  state_.ReplyText = frame.substr(3, frame.size() - 5);
+  return outcome == ReplyOutcome::Answered;
 }
 
 bool MeterLink::WriteMultipleRegisters(int slave, int start, int count, int byteCount) {
@@ -193,17 +247,12 @@ bool MeterLink::WriteMultipleRegisters(int slave, int start, int count, int byte
   state_.ReqCountLo = static_cast<int16_t>(count & 0xFF);
   std::string request = SealRequest(WriteMultipleRegistersFrame(
       slave, start, count, byteCount, state_.WriteHiBytes, state_.WriteLoBytes));
-  if (!sendAndAwait(request, kWriteMultipleRegistersReplyLength, Resend::EverySecond,
-                    kWriteGiveUpSeconds)) {
-    return false;
-  }
-
-  state_.RunningCrc = kCrcStart;
-  int byte = 0;
-  for (int i = 0; i < 6; ++i) {
-    if (!TakeReplyByte(byte, true)) return false;
-  }
-  return TakeAndCheckReplyCrc();
+  std::string frame;
+  ReplyOutcome outcome = Exchange(request, WriteMultipleRegistersReplyShape(slave, start, count),
+                                  Resend::EverySecond, kWriteGiveUpSeconds, frame);
+  if (outcome == ReplyOutcome::NoReply) return false;
+  FoldReplyCrc(frame);
+  return outcome == ReplyOutcome::Answered;
 }
 
 bool MeterLink::ReadLogBlock(int slave, int bank, int addressHi, int addressLo, int words) {
@@ -212,27 +261,16 @@ bool MeterLink::ReadLogBlock(int slave, int bank, int addressHi, int addressLo, 
   state_.ReqCountHi = static_cast<int16_t>(words / 256);
   state_.ReqCountLo = static_cast<int16_t>(words & 0xFF);
   std::string request = SealRequest(ReadLogBlockFrame(slave, bank, addressHi, addressLo, words));
-  if (!sendAndAwait(request, ReadLogBlockReplyLength(words), Resend::ByReplyTime,
-                    kLogBlockGiveUpSeconds)) {
-    return false;
-  }
-
-  state_.RunningCrc = kCrcStart;
-  int byte = 0;
-  for (int i = 0; i < 5; ++i) {
-    if (!TakeReplyByte(byte, true)) return false;
-  }
-  int lengthHi = 0;
-  int lengthLo = 0;
-  if (!TakeReplyByte(lengthHi, true) || !TakeReplyByte(lengthLo, true)) return false;
-  int dataLength = lengthHi * 256 + lengthLo;
-  state_.ReplyText.clear();
-  for (int i = 0; i < dataLength; ++i) {
-    if (!TakeReplyByte(byte, true)) return false;
-    state_.ReplyText += static_cast<char>(byte);
-  }
+  std::string frame;
+  ReplyOutcome outcome =
+      Exchange(request, ReadLogBlockReplyShape(slave, bank, addressHi, addressLo, words),
+               Resend::ByReplyTime, kLogBlockGiveUpSeconds, frame);
+  if (outcome == ReplyOutcome::NoReply) return false;
+  // slave, 96, bank, address hi, address lo, data length (2), data, CRC.
+  FoldReplyCrc(frame);
+  state_.ReplyText = frame.substr(7, frame.size() - 9);
   // A block damaged on the line must not be decoded as good data: refuse it so it is read again.
-  return TakeAndCheckReplyCrc();
+  return outcome == ReplyOutcome::Answered;
 }
 
 }  // namespace norvale

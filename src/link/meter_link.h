@@ -1,12 +1,14 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <utility>
 
 #include "link/clock.h"
 #include "link/event_pump.h"
 #include "link/link_state.h"
 #include "link/port_error_message.h"
+#include "link/reply_frame.h"
 #include "link/serial_port.h"
 #include "link/settings_record.h"
 
@@ -65,23 +67,39 @@ class MeterLink {
   bool BeginExchange(int function, int slave);
   // Sets RunningCrc and the request CRC fields from a frame and returns it with its CRC appended.
   std::string SealRequest(const std::string& frame);
-  // Takes the next reply byte through WaitForReply(1), folding it into RunningCrc when asked.
-  bool TakeReplyByte(int& byte, bool foldIntoCrc);
-  // Splits the running register into RespCrcHi/RespCrcLo and checks the two received bytes.
-  bool TakeAndCheckReplyCrc();
 
-  // Waits without resending until the receive buffer holds `expectedLength` bytes; false once the
-  // clock reads more than `limitSeconds` after the whole-second start mark.
-  bool AwaitReplyLength(int expectedLength, double limitSeconds);
+  // When a request is sent again: every second while no whole reply is there (functions 3 and
+  // 16), after the reply's own line time with both buffers emptied first (function 96), or never.
+  enum class Resend { Never, EverySecond, ByReplyTime };
+  enum class ReplyOutcome { Answered, Damaged, NoReply };
+  // Sends the request and waits, with the resend and give-up rules, for the frame that answers
+  // it: Answered (CRC good) or Damaged (its shape, CRC wrong), frame then holding it; NoReply
+  // once the limit passed. Replies to anything else, late answers to a request sent again
+  // among them, are dropped on the way and never taken for this one.
+  ReplyOutcome Exchange(const std::string& request, const ReplyShape& shape, Resend resend,
+                        double giveUpSeconds, std::string& frame);
+  // Folds a received frame into RunningCrc, RespCrcHi and RespCrcLo as the reply is taken apart.
+  void FoldReplyCrc(const std::string& frame);
 
   // Time of day rounded to a whole second: the marks every limit is measured from.
   double wholeSecondNow();
 
+  // The program is ending: every wait ends at once, the port is closed, and no exchange starts
+  // again.
+  void Shutdown();
+  bool shutDown() const { return shutDown_; }
+
  private:
-  enum class Resend { EverySecond, ByReplyTime };
-  // Sends the request and waits for the reply length with the resend and give-up rules.
-  bool sendAndAwait(const std::string& request, int expectedLength, Resend resend,
-                    double giveUpSeconds);
+  // A request with the copies of it that went out unanswered, so that their late answers can be
+  // told from the reply to the next request.
+  struct SentRequest {
+    std::string request;
+    ReplyShape shape;
+    int unanswered = 0;
+    double lastSentAt = 0;
+  };
+  void send(SentRequest& sent);
+  bool isLateAnswer(std::string_view frame, const std::string& request);
   bool failOpen(const PortStatus& status);
 
   const SettingsRecord& settings_;
@@ -91,6 +109,9 @@ class MeterLink {
   PortErrorReporter reportPortError_;
   LinkState state_;
   bool busy_ = false;
+  bool shutDown_ = false;
+  std::string received_;  // taken from the port, not yet part of a reply
+  SentRequest previous_;
 };
 
 }  // namespace norvale

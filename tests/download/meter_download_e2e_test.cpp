@@ -306,6 +306,27 @@ TEST_F(MeterDownload, BlockWithACorruptedCrcIsReadAgain) {
   EXPECT_EQ(r->csv, clean->csv);
 }
 
+TEST_F(MeterDownload, SlowMeterAnsweringEveryCopyOfAResentRequestStillGivesTheRightFile) {
+  // Set-up records 0.6 s and log blocks 0.8 s late at 38400 baud, with the link's clock three
+  // times as fast so that every request goes out again before its answer: each copy is
+  // answered, and those second answers arrive while the next request waits.
+  const std::string log = R"({"channels": ["Flow", "Velocity", "Fwd Tot"],
+      "log": {"generator": {"channels": [1, 2, 3], "start": "2021-03-04T00:15",
+                            "interval_minutes": 15, "count": 32,
+                            "values": {"1": "i", "2": "100 + i", "3": "1000 * i"}}}})";
+  auto clean = run(log, Button::DownloadData);
+  ASSERT_EQ(clean->outcome.result, kLogRead);
+  FastClock fast(3);
+  auto slow = run(log, Button::DownloadData,
+                  {"--baud", "38400", "--fault", "late,function=96,bank=24,seconds=0.6", "--fault",
+                   "late,function=96,bank=8,seconds=0.8"},
+                  &fast);
+  EXPECT_GT(slow->requestsOf(96), 8 + 3);  // requests were sent again
+  EXPECT_EQ(slow->outcome.result, kLogRead);
+  EXPECT_EQ(slow->csv, clean->csv);
+  EXPECT_EQ(slow->csv.substr(0, slow->csv.find('\r')), "Date / Time,Flow,Velocity,Fwd Tot");
+}
+
 TEST_F(MeterDownload, BlockThatNeverArrivesEndsTheDownloadAfterEightTries) {
   FastClock fast(1000);
   auto r = run(Log("[8, 128, 0]", 64), Button::DownloadData,

@@ -291,13 +291,16 @@ INSTANTIATE_TEST_SUITE_P(Functions, CorruptedCrcTest,
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(SimulatorLinkTest, ExceptionReplyIsNotTakenForAnAnswer) {
-  // One register: 7 bytes expected. One 5-byte exception reply is too short (silence, resend);
-  // two of them are long enough but fail the CRC.
-  ASSERT_NO_FATAL_FAILURE(start(scenarioJson(), {"--fault", "exception,function=3,code=2"}));
+  // The 5-byte exception reply is dropped like silence: the key write is sent again about once a
+  // second until its 3-second limit.
+  ASSERT_NO_FATAL_FAILURE(start(scenarioJson(), {"--fault", "exception,function=16,code=2"}));
+  link().state().WriteHiBytes[0] = 'E';
+  link().state().WriteLoBytes[0] = 'E';
   auto begin = std::chrono::steady_clock::now();
-  EXPECT_FALSE(link().ReadHoldingRegisters(1, 0, 24, 1));
-  EXPECT_LT(secondsSince(begin), 4);
-  std::vector<SimulatorRequest> requests = requestsFor(sim().requestLog(), 3);
+  EXPECT_FALSE(link().WriteMultipleRegisters(1, 208, 1, 2));
+  EXPECT_GE(secondsSince(begin), 2.5);
+  EXPECT_LT(secondsSince(begin), 5);
+  std::vector<SimulatorRequest> requests = requestsFor(sim().requestLog(), 16);
   ASSERT_GE(requests.size(), 2u);
   EXPECT_EQ(requests[0].action, "exception");
   EXPECT_EQ(requests[0].code, 2);

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace norvale {
+
+// What the answer to one request looks like: the bytes it must start with (slave, function and
+// whatever the meter echoes of the request) and its whole length, CRC included.
+//
+//   3:  slave 03 2n            data[2n]   crc crc
+//   16: slave 10 sHi sLo cHi cLo          crc crc
+//   96: slave 60 bank hi lo lenHi lenLo data[len] crc crc   (len = 2 x words)
+//   97: slave 61 bank hi lo               crc crc
+//   99: slave 63 x x data[20]             crc crc
+struct ReplyShape {
+  std::string prefix;
+  size_t length = 0;
+};
+
+ReplyShape ReadHoldingRegistersReplyShape(int slave, int count);
+ReplyShape WriteMultipleRegistersReplyShape(int slave, int start, int count);
+ReplyShape ReadLogBlockReplyShape(int slave, int bank, int addressHi, int addressLo, int words);
+ReplyShape ReadLastDownloadPointerReplyShape(int slave);
+ReplyShape ReadLiveValuesReplyShape(int slave);
+
+// Whether a whole frame has the shape (its CRC is not looked at).
+bool FrameFits(std::string_view frame, const ReplyShape& shape);
+
+enum class ReplyScanKind {
+  NeedMore,      // the frame at the front is not complete: `length` bytes are needed
+  Reply,         // the first `length` bytes are the awaited reply, CRC good
+  DamagedReply,  // the first `length` bytes have the awaited reply's shape but a wrong CRC
+  OtherFrame,    // a whole frame with a good CRC that answers something else: skip `length`
+  Noise,         // no frame starts at the first byte: skip it
+};
+
+struct ReplyScan {
+  ReplyScanKind kind = ReplyScanKind::NeedMore;
+  size_t length = 0;
+};
+
+// Looks at the bytes received so far for the reply of the given shape. A late answer to an
+// earlier request, an exception reply or the tail of a reply cut off by a resend is recognised
+// as such (OtherFrame, Noise) so that the caller can drop it and go on waiting.
+ReplyScan ScanReply(std::string_view received, const ReplyShape& awaited);
+
+}  // namespace norvale
