@@ -374,8 +374,11 @@ class Meter:
                 yield encode_record(channel, when, meter_float(sources[channel](i, names)))
 
     def _load_status(self, scenario, log):
-        used = pointer_to_pos(self.end_pointer) - pointer_to_pos(self.start_pointer)
-        used = (used % RING_BYTES) // RECORD_BYTES
+        # The meter counts as used what it logged after the last download, so that both a whole
+        # download and one "since last time" pass the program's check of the count.
+        logged = (pointer_to_pos(self.end_pointer) - pointer_to_pos(self.start_pointer)) % RING_BYTES
+        since = (pointer_to_pos(self.end_pointer) - pointer_to_pos(self.last_download)) % RING_BYTES
+        used = (since if since <= logged else logged) // RECORD_BYTES
         status = scenario.get("status", {})
         records_used = status.get("records_used", used)
         records_available = status.get("records_available", RING_BYTES // RECORD_BYTES - used)

@@ -21,6 +21,8 @@ namespace {
 constexpr int kBlockBytes = 256;
 constexpr int kBlockTries = 8;
 constexpr int kChannelSetupPasses = 8;
+// Four unanswered set-up reads in a row end the download after about two minutes.
+constexpr int kSetupFailuresInARow = 4;
 constexpr int kSetupBank = 24;
 constexpr int kSetupWords = 100;
 constexpr double kRecordCountLimit = 65536;
@@ -58,14 +60,19 @@ void WriteTitle(RecordTable& records, int column, const std::string& text) {
   records.setCell(1, column, text);
 }
 
-// Reads each channel's name until all eight are read; false after the pass limit.
+// Reads each channel's name until all eight are read; false after the pass limit, or as soon as
+// the meter has let several reads in a row go unanswered (each costs its 30-s limit).
 bool ReadChannelSetup(MeterLink& link, const SettingsRecord& settings, RecordTable& records,
                       DownloadView& view, std::array<std::string, RecordTable::kChannels>& names) {
   std::array<bool, RecordTable::kChannels> read{};
+  int failuresInARow = 0;
   for (int pass = 0; pass < kChannelSetupPasses; ++pass) {
     for (int k = 1; k <= RecordTable::kChannels; ++k) {
       if (read[k - 1]) continue;
-      if (link.ReadLogBlock(settings.CommSlaveID, kSetupBank, 128 + k, 0, kSetupWords)) {
+      if (!link.ReadLogBlock(settings.CommSlaveID, kSetupBank, 128 + k, 0, kSetupWords)) {
+        if (++failuresInARow >= kSetupFailuresInARow) return false;
+      } else {
+        failuresInARow = 0;
         read[k - 1] = true;
         const std::string& reply = link.state().ReplyText;
         std::string name = reply.size() > kNameOffset
@@ -117,11 +124,12 @@ int16_t DownloadMeterLog(MeterLink& link, const SettingsRecord& settings, Record
   }
   int16_t result = kLogRead;
   const LogPointer end = status.end;
+  // Equal pointers say there is nothing to read, wherever they point.
+  if (start.packed() == end.packed()) return kNothingToRead;
   // Pointers outside the ring would address memory that is no log: the block is inconsistent.
   if (!start.inRing() || !end.inRing() || !read.inRing()) return kDownloadError;
 
   const int32_t byteCount = LogByteCount(start, end);
-  if (byteCount == 0) return kNothingToRead;
 
   int32_t recordsUsed = ShowRecordCount(status.recordsUsed, view, 9);
   if (std::abs(recordsUsed * 8) - byteCount > 8) return kDownloadError;

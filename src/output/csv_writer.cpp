@@ -1,14 +1,18 @@
 #include "output/csv_writer.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
 #include <cstdlib>
+#include <string>
 #include <string_view>
 #include <system_error>
+#include <vector>
 
 namespace norvale {
 namespace {
@@ -98,6 +102,42 @@ TempFile createTempBeside(const SplitPath& target) {
   return temp;
 }
 
+// The process id in a temporary file name of ours for `name` (".<name>.<pid>-<n>.tmp"), or 0
+// when the entry is no such file.
+pid_t tempFileOwner(std::string_view entry, std::string_view name) {
+  const std::string stem = "." + std::string(name.substr(0, kTempNameStem)) + ".";
+  constexpr std::string_view kSuffix = ".tmp";
+  if (entry.size() <= stem.size() + kSuffix.size() || entry.substr(0, stem.size()) != stem ||
+      entry.substr(entry.size() - kSuffix.size()) != kSuffix) {
+    return 0;
+  }
+  std::string_view middle = entry.substr(stem.size(), entry.size() - stem.size() - kSuffix.size());
+  size_t dash = middle.find('-');
+  if (dash == std::string_view::npos || dash == 0 || dash + 1 == middle.size()) return 0;
+  auto digitsOnly = [](std::string_view text) {
+    return text.find_first_not_of("0123456789") == std::string_view::npos;
+  };
+  if (!digitsOnly(middle.substr(0, dash)) || !digitsOnly(middle.substr(dash + 1)) || dash > 9) {
+    return 0;
+  }
+  return static_cast<pid_t>(std::stol(std::string(middle.substr(0, dash))));
+}
+
+// A write killed half-way leaves its temporary file behind; the next write of the same file
+// removes those whose writer no longer runs.
+void removeLeftoverTempFiles(const SplitPath& target) {
+  DIR* folder = ::opendir(target.folder.empty() ? "." : target.folder.c_str());
+  if (folder == nullptr) return;
+  std::vector<std::string> leftovers;
+  while (const struct dirent* entry = ::readdir(folder)) {
+    pid_t owner = tempFileOwner(entry->d_name, target.name);
+    if (owner <= 0 || owner == ::getpid()) continue;
+    if (::kill(owner, 0) != 0 && errno == ESRCH) leftovers.push_back(entry->d_name);
+  }
+  ::closedir(folder);
+  for (const std::string& name : leftovers) ::unlink((target.folder + name).c_str());
+}
+
 // Makes the rename itself durable; a failure here leaves the new file in place all the same.
 void syncFolder(const std::string& folder) {
   int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -124,6 +164,7 @@ struct Replacement {
 Replacement replaceViaTemp(const RecordTable& table, const std::string& target,
                            const struct stat* existing) {
   const SplitPath parts = splitPath(target);
+  removeLeftoverTempFiles(parts);
   TempFile temp = createTempBeside(parts);
   if (temp.fd < 0) return {temp.error, false};
   if (existing != nullptr) takeOverOwnership(temp.fd, *existing);

@@ -4,6 +4,7 @@
 
 #include <QProcess>
 #include <QStringList>
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -92,6 +93,38 @@ TEST_F(Cli, ExitStatusTellsNothingToReadFromErrorFromUnwritableFile) {
   EXPECT_EQ(noPort.exitCode, kExitDownloadError);
   EXPECT_NE(noPort.err.find("Communications Port not Valid"), std::string::npos);
   EXPECT_EQ(noPort.lastErrLine(), "Error in Downloading!!");
+}
+
+std::string ReadFile(const QString& path) {
+  std::ifstream in(path.toStdString(), std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+// The demo meter of the run command: "Since Last Time" gives the title line and exactly the
+// lines a whole download ends with after the record the meter reports as read last time.
+TEST_F(Cli, SinceLastTimeOnTheDemoMeterWritesWhatWasLoggedSinceTheLastDownload) {
+  const std::string demo = (fs::path(NORVALE_SIMULATOR).parent_path() / "scenarios" / "demo.json");
+  SimulatorProcess sim(demo);
+  ASSERT_TRUE(sim.started()) << sim.error();
+  const QString device = QString::fromStdString(sim.devicePath());
+  const QString whole = QString::fromStdString((folder / "whole.csv").string());
+  CliRun all = RunCli({"download", "--device", device, "--output", whole});
+  ASSERT_EQ(all.exitCode, kExitFileWritten) << all.err;
+  CliRun since = RunCli({"download", "--device", device, "--since-last", "--output", output});
+  EXPECT_EQ(since.exitCode, kExitFileWritten) << since.err;
+  EXPECT_EQ(since.lastErrLine(), "Finished. Data in File");
+
+  // 288 logged times of three channels from 08 80 00; the meter's pointer 08 90 00 is record
+  // 512, the third channel of logged time 171 (counted from 1), so 117 times are new.
+  std::string wholeCsv = ReadFile(whole);
+  std::string sinceCsv = ReadFile(output);
+  size_t titleEnd = wholeCsv.find("\r\n") + 2;
+  size_t tail = wholeCsv.size();
+  for (int lines = 0; lines <= 117; ++lines) tail = wholeCsv.rfind("\r\n", tail - 1);
+  EXPECT_EQ(sinceCsv, wholeCsv.substr(0, titleEnd) + wholeCsv.substr(tail + 2));
+  EXPECT_EQ(std::count(sinceCsv.begin(), sinceCsv.end(), '\n'), 1 + 117);
 }
 
 TEST_F(Cli, UsageErrorsExitWith64AndHelpDescribesTheCommand) {

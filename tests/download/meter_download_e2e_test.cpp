@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -339,12 +340,20 @@ TEST_F(MeterDownload, BlockThatNeverArrivesEndsTheDownloadAfterEightTries) {
   EXPECT_TRUE(r->csv.empty());
 }
 
-TEST_F(MeterDownload, MeterThatNeverAnswersTheSetupGivesUpAfterEightPasses) {
+TEST_F(MeterDownload, MeterThatStopsAnsweringTheSetupEndsTheDownloadWithinTwoMinutes) {
+  // Channels 1 and 2 answer, then the meter falls silent: four unanswered reads of 30 s each
+  // end the download, not eight passes over every channel (32 minutes).
   FastClock fast(1000);
-  auto r = run(Log("[8, 128, 0]", 64), Button::DownloadData, {"--silent", "96"}, &fast);
+  auto r = run(Log("[8, 128, 0]", 64), Button::DownloadData,
+               {"--fault", "silent,function=96,bank=24,after=2"}, &fast);
   EXPECT_EQ(r->outcome.result, kDownloadError);
   EXPECT_EQ(r->view.statuses.back(), "Error in Downloading!!");
   EXPECT_TRUE(r->logBlocks().empty());
+  std::set<int> channelsAsked;
+  for (const auto& request : r->requests) {
+    if (request.function == 96 && request.bank == 24) channelsAsked.insert(request.addrHi - 128);
+  }
+  EXPECT_EQ(channelsAsked, (std::set<int>{1, 2, 3, 4, 5, 6}));
 }
 
 TEST_F(MeterDownload, UnwritableFileIsReportedAndSinceLastTimeTriesFourTimes) {
@@ -365,6 +374,13 @@ TEST_F(MeterDownload, PointersOutsideTheLogRingAreAnErrorNotAReadOfStrayMemory) 
                Button::DownloadData);
   EXPECT_EQ(r->outcome.result, kDownloadError);
   EXPECT_EQ(r->requestsOf(96), 0);
+
+  // Equal pointers say there is nothing to read, wherever they point.
+  auto empty = run(Log("[8, 128, 0]", 32,
+                       R"(, "status": {"raw": "00 00 81 00 00 00 81 00 00 00 00 00 00 00 00 00"})"),
+                   Button::DownloadData);
+  EXPECT_EQ(empty->outcome.result, kNothingToRead);
+  EXPECT_EQ(empty->view.statuses.back(), "0 Records Available");
 }
 
 TEST_F(MeterDownload, StatusReadThatFailsEndsWithAnError) {

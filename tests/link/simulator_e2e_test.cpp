@@ -131,14 +131,15 @@ TEST_P(StatusBlockTest, StatusRegistersCarryThePointersAndRecordCounts) {
   EXPECT_TRUE(errors_.empty());
 }
 
-// Start 08 80 00, end 08 80 20, 4 records used (40 80 00 00), 32764 available (46 FF F8 00);
-// the portable meter's block starts one byte earlier.
+// Start 08 80 00, end 08 80 20, 3 records used since the last download at 08 80 08
+// (40 40 00 00), 32765 available (46 FF FA 00); the portable meter's block starts one byte
+// earlier.
 INSTANTIATE_TEST_SUITE_P(
     Layouts, StatusBlockTest,
-    ::testing::Values(StatusCase{false, bytes({0, 8, 0x80, 0, 0, 8, 0x80, 0x20, 0x40, 0x80, 0, 0,
-                                               0x46, 0xFF, 0xF8, 0})},
-                      StatusCase{true, bytes({8, 0x80, 0, 0, 8, 0x80, 0x20, 0x40, 0x80, 0, 0, 0x46,
-                                              0xFF, 0xF8, 0, 0})}),
+    ::testing::Values(StatusCase{false, bytes({0, 8, 0x80, 0, 0, 8, 0x80, 0x20, 0x40, 0x40, 0, 0,
+                                               0x46, 0xFF, 0xFA, 0})},
+                      StatusCase{true, bytes({8, 0x80, 0, 0, 8, 0x80, 0x20, 0x40, 0x40, 0, 0, 0x46,
+                                              0xFF, 0xFA, 0, 0})}),
     [](const auto& info) { return std::string(info.param.portable ? "Portable" : "Standard"); });
 
 TEST_F(SimulatorLinkTest, DisplayLinesReadAsTwentyCharactersEach) {

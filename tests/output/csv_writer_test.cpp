@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
@@ -211,6 +212,25 @@ bool dropRoot() { return ::geteuid() != 0 || (::setgid(65534) == 0 && ::setuid(6
 
 // A folder that takes no new files: an existing file there is written in place, a new one
 // cannot be created.
+TEST_F(WriteLogFileTest, TemporaryFileOfAKilledWriteIsRemovedAtTheNextWrite) {
+  // A process id that runs no process now, one that does (ours has a parent), and files that
+  // merely look alike.
+  pid_t gone = 4194000;
+  while (::kill(gone, 0) == 0 || errno != ESRCH) --gone;
+  const fs::path leftover = folder / (".Logdata.csv." + std::to_string(gone) + "-0.tmp");
+  const fs::path running = folder / (".Logdata.csv." + std::to_string(::getppid()) + "-3.tmp");
+  const fs::path otherFile = folder / (".Other.csv." + std::to_string(gone) + "-0.tmp");
+  const fs::path notOurs = folder / ".Logdata.csv.notes.tmp";
+  for (const fs::path& path : {leftover, running, otherFile, notOurs}) writeFile(path, "half");
+
+  std::string failure;
+  ASSERT_TRUE(WriteLogFile(table, (folder / "Logdata.csv").string(), failure)) << failure;
+  EXPECT_FALSE(fs::exists(leftover));
+  EXPECT_TRUE(fs::exists(running));
+  EXPECT_TRUE(fs::exists(otherFile));
+  EXPECT_TRUE(fs::exists(notOurs));
+}
+
 TEST_F(WriteLogFileTest, LockedFolderWritesAnExistingFileInPlace) {
   fs::create_directory(folder / "locked");
   writeFile(folder / "locked" / "log.csv", "old data\r\n");
