@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 build=${BUILD_DIR:-build/default}
 title="Norvale Download Revision 1.25"
 
-scripts/install_packages.sh imagemagick x11-utils
+scripts/install_packages.sh imagemagick x11-utils xvfb xauth
 if [ -z "${BUILD_DIR:-}" ]; then
   scripts/setup.sh default
 else

@@ -1,15 +1,29 @@
 #!/usr/bin/env bash
 # Installs what the project needs on a fresh Debian 12 machine, then configures and builds.
-# Usage: scripts/setup.sh [preset ...]   (default preset: "default")
+# Usage: scripts/setup.sh [--all] [preset ...]   (default preset: "default")
+#   without --all: only the two programs, norvale-download and norvale-cli, and only the
+#   packages they need;
+#   with --all: also the tests and benchmarks, with GoogleTest, mbpoll and a virtual display.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-scripts/install_packages.sh cmake ninja-build g++ python3 qt6-base-dev libqt6serialport6-dev \
-  googletest libgtest-dev mbpoll xvfb xauth
+all=false
+if [ "${1:-}" = "--all" ]; then
+  all=true
+  shift
+fi
+
+packages=(cmake ninja-build g++ python3 qt6-base-dev libqt6serialport6-dev)
+$all && packages+=(googletest libgtest-dev mbpoll xvfb xauth)
+scripts/install_packages.sh "${packages[@]}"
 
 presets=("$@")
 [ ${#presets[@]} -gt 0 ] || presets=(default)
 for preset in "${presets[@]}"; do
   cmake --preset "$preset" >/dev/null
-  cmake --build --preset "$preset"
+  if $all; then
+    cmake --build --preset "$preset"
+  else
+    cmake --build --preset "$preset" --target norvale-download norvale-cli
+  fi
 done

@@ -88,8 +88,10 @@ bool DecodeLogRecords(std::string_view text, RecordTable& table, PreviousStamp& 
     const std::string_view hourText = hexText(b3 & 63, hourRoom);
     if (minuteText != previous.minuteText || hourText != previous.hourText) {
       if (table.LastRow < INT32_MAX) ++table.LastRow;
-      previous.minuteText = minuteText;
-      previous.hourText = hourText;
+      // Built as new strings: copying the view into the old ones trips a false -Wrestrict
+      // in GCC 12 at -O3.
+      previous.minuteText = std::string(minuteText);
+      previous.hourText = std::string(hourText);
     }
     previous.date = stamp->date;
     previous.time = stamp->time;
