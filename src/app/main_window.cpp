@@ -113,8 +113,10 @@ void MainWindow::load() {
   LoadSettings(controls_, session_);
 }
 
+// Whatever waits on the meter ends with the window: the wait returns at once, the port closes.
 void MainWindow::closeEvent(QCloseEvent* event) {
   if (!exiting_) SaveSettings(controls_, session_);
+  session_.link.Shutdown();
   event->accept();
 }
 
@@ -165,10 +167,14 @@ void MainWindow::onCommand3Click() {
   session_.settings.LogFilePath = *path;
 }
 
-// Saves once and ends the event loop; the unload step does not save again.
+// Saves once and ends the program; the unload step does not save again.
 void MainWindow::onFileMnuClick() {
   SaveSettings(controls_, session_);
   exiting_ = true;
+  // A download waiting on the meter returns at once and writes no file; the event loop then
+  // ends as soon as the handler that waited has returned.
+  session_.link.Shutdown();
+  hide();
   endProgram_();
 }
 

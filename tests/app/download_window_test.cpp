@@ -1,6 +1,7 @@
 // The Download tab's buttons driven offscreen, against the meter simulator on a real pty.
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
@@ -10,6 +11,7 @@
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <chrono>
 #include <memory>
 
 #include "app/main_window.h"
@@ -136,6 +138,45 @@ TEST_F(DownloadWindow, SinceLastTimeAppearsWithTheMeterOptionAndReadsOnlyTheNewR
     }
   }
   EXPECT_EQ(blockReads, 7);
+}
+
+// "E&xit", or closing the window, while the download waits on a meter that does not answer (the
+// status read alone would wait 30 s): the wait ends at once, the port closes, no file is written.
+TEST(DownloadWindowEnd, ExitAndCloseEndADownloadThatWaitsAtOnce) {
+  for (bool viaMenu : {true, false}) {
+    SCOPED_TRACE(viaMenu ? "E&xit" : "close");
+    ScenarioFile scenario{kScenario};
+    SimulatorProcess sim{scenario.path(), {"--silent", "3"}};
+    ASSERT_TRUE(sim.started()) << sim.error();
+    const QString startFolder = QDir::currentPath();
+    QTemporaryDir folder;
+    QtSerialPort port{[&](int) { return sim.devicePath(); }};
+    SystemClock clock;
+    QtEventPump pump;
+    Session session(folder.path(), port, clock, pump);
+    MainWindow window(session);
+    window.show();
+    bool ended = false;
+    window.setProgramEnd([&] { ended = true; });
+    QTimer::singleShot(300, &window, [&] {
+      if (viaMenu) {
+        window.controls().File_mnu->trigger();
+      } else {
+        window.close();
+      }
+    });
+    auto begin = std::chrono::steady_clock::now();
+    window.controls().Command2->click();
+    double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
+    EXPECT_LT(seconds, 2.0);
+    EXPECT_EQ(ended, viaMenu);
+    EXPECT_FALSE(window.isVisible());
+    EXPECT_FALSE(port.portOpen());
+    EXPECT_FALSE(QFile::exists(QDir(folder.path()).filePath("Logdata.csv")));
+    EXPECT_TRUE(QFile::exists(QDir(folder.path()).filePath("KX40dwn.ini")));
+    QDir::setCurrent(startFolder);
+  }
 }
 
 }  // namespace
