@@ -45,6 +45,14 @@ QLabel* MakeLabel(const QString& name, const QString& caption) {
   return label;
 }
 
+QLabel* MakeStatusLabel(const QString& name, const QString& caption, const QString& role) {
+  QLabel* label = MakeLabel(name, caption);
+  label->setTextFormat(Qt::PlainText);
+  label->setWordWrap(true);
+  label->setAccessibleDescription(role);
+  return label;
+}
+
 QLineEdit* MakeTextBox(const QString& name, const QString& text, const QString& accessibleName) {
   auto* box = new QLineEdit(text);
   box->setObjectName(name);

@@ -21,6 +21,11 @@ QRadioButton* MakeOption(const QString& name, const QString& caption);
 QCheckBox* MakeCheck(const QString& name, const QString& caption);
 QGroupBox* MakeFrame(const QString& name, const QString& caption);
 QLabel* MakeLabel(const QString& name, const QString& caption);
+// A label whose text changes while the program runs. Screen readers take a label's accessible
+// name from its text, and are told when it changes, only while no fixed name is set; so the
+// fixed role ("Download status") goes into the description. Plain text: a status from a meter
+// is never read as markup.
+QLabel* MakeStatusLabel(const QString& name, const QString& caption, const QString& role);
 // A text box's accessible name is the caption it is known by.
 QLineEdit* MakeTextBox(const QString& name, const QString& text, const QString& accessibleName);
 

@@ -19,9 +19,8 @@ QWidget* BuildDialerTab(WindowControls& c) {
   NameByLabel(c.Label7, c.MSHFlexGrid2);
 
   c.Label5 = MakeLabel(QStringLiteral("Label5"), QStringLiteral("Status"));
-  c.Label6 = MakeLabel(QStringLiteral("Label6"), QStringLiteral("Okay"));
-  c.Label6->setWordWrap(true);
-  c.Label6->setAccessibleName(QStringLiteral("Dialer status"));
+  c.Label6 = MakeStatusLabel(QStringLiteral("Label6"), QStringLiteral("Okay"),
+                             QStringLiteral("Dialer status"));
   c.Text5[0] =
       MakeTextBox(ControlName("Text5", 0), QStringLiteral("Phone #"), QStringLiteral("Phone #"));
   c.Text5[1] = MakeTextBox(ControlName("Text5", 1), QStringLiteral("Description"),

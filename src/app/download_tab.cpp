@@ -77,9 +77,7 @@ QGroupBox* BuildStatus(WindowControls& c) {
   c.Text3[8] = MakeTextBox(ControlName("Text3", 8), {}, {});
   c.Label3[9] = MakeLabel(ControlName("Label3", 9), QStringLiteral("Records used"));
   c.Text3[9] = MakeTextBox(ControlName("Text3", 9), {}, {});
-  c.Label4 = MakeLabel(QStringLiteral("Label4"), {});
-  c.Label4->setWordWrap(true);
-  c.Label4->setAccessibleName(QStringLiteral("Download status"));
+  c.Label4 = MakeStatusLabel(QStringLiteral("Label4"), {}, QStringLiteral("Download status"));
   auto* grid = new QGridLayout(c.Frame5);
   for (int i = 8; i <= 9; ++i) {
     NameByLabel(c.Label3[i], c.Text3[i]);

@@ -1,4 +1,5 @@
 #include <QAbstractItemView>
+#include <QAccessible>
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
@@ -12,6 +13,7 @@
 #include <QRadioButton>
 #include <QTimer>
 
+#include "app/download_tab_handlers.h"
 #include "app/record_grid.h"
 #include "window_fixture.h"
 
@@ -133,6 +135,25 @@ TEST_F(MainWindowLayout, RecordGridShowsTheWholeTableWithItsFixedRowAndColumnAsH
   EXPECT_EQ(grid->model()->columnCount() + 1, 10);
   EXPECT_EQ(grid->verticalHeader()->width(), 1000 / 15);
   EXPECT_EQ(grid->columnWidth(0), 1800 / 15);
+}
+
+TEST_F(MainWindowLayout, StatusLabelsAreReadOutAsTheirChangingText) {
+  start();
+  auto* download = window->findChild<DownloadTabHandlers*>();
+  ASSERT_NE(download, nullptr);
+  download->setStatusText("Downloading");
+  c().Label6->setText(QStringLiteral("Dialing"));  // the dialer writes its status the same way
+
+  const std::tuple<QLabel*, const char*, const char*> labels[] = {
+      {c().Label4, "Downloading", "Download status"}, {c().Label6, "Dialing", "Dialer status"}};
+  for (const auto& [label, text, role] : labels) {
+    QAccessibleInterface* readOut = QAccessible::queryAccessibleInterface(label);
+    ASSERT_NE(readOut, nullptr);
+    EXPECT_EQ(readOut->text(QAccessible::Name), text);
+    EXPECT_EQ(readOut->text(QAccessible::Description), role);
+    // QLabel::setText announces the new name (NameChanged) only to a label without a fixed one.
+    EXPECT_TRUE(label->accessibleName().isEmpty()) << role;
+  }
 }
 
 }  // namespace
