@@ -105,7 +105,8 @@ TempFile createTempBeside(const SplitPath& target) {
 // The process id in a temporary file name of ours for `name` (".<name>.<pid>-<n>.tmp"), or 0
 // when the entry is no such file.
 pid_t tempFileOwner(std::string_view entry, std::string_view name) {
-  const std::string stem = "." + std::string(name.substr(0, kTempNameStem)) + ".";
+  std::string stem(".");
+  stem.append(name.substr(0, kTempNameStem)).append(".");
   constexpr std::string_view kSuffix = ".tmp";
   if (entry.size() <= stem.size() + kSuffix.size() || entry.substr(0, stem.size()) != stem ||
       entry.substr(entry.size() - kSuffix.size()) != kSuffix) {
