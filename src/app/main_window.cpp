@@ -138,7 +138,7 @@ void MainWindow::onText1Change(const QString& text) {
 }
 
 void MainWindow::onText2Change(const QString& text) {
-  session_.settings.LogFilePath = ToByteText(text);
+  session_.settings.LogFilePath = ToFileName(text);
 }
 
 void MainWindow::onCheck2Click(int state) {
@@ -160,11 +160,8 @@ void MainWindow::onCommand3Click() {
       chooseSaveFile_({QStringLiteral("Data Filename Selection"), QStringLiteral("*.csv"),
                        QStringLiteral("Logdata.csv")});
   if (!chosen || chosen->isEmpty()) return;
-  // A path no 8-bit text can carry would name another file: treat it as a failed dialog.
-  std::optional<std::string> path = ToByteTextExactly(*chosen);
-  if (!path) return;
   controls_.Text2->setText(QFileInfo(*chosen).fileName());
-  session_.settings.LogFilePath = *path;
+  session_.settings.LogFilePath = ToFileName(*chosen);
 }
 
 // Saves once and ends the program; the unload step does not save again.

@@ -1,5 +1,7 @@
 #include "app/settings_file.h"
 
+#include <cstdint>
+
 #include "link/leading_number.h"
 
 namespace norvale {
@@ -8,12 +10,17 @@ namespace {
 constexpr std::string_view kLineEnd = "\r\n";
 
 void AddLine(std::string& file, std::string_view key, std::string_view value) {
-  file.append(key).append("=").append(value).append(kLineEnd);
+  file.append(key).append("=");
+  for (char c : value) {
+    if (c != '\r' && c != '\n') file.push_back(c);
+  }
+  file.append(kLineEnd);
 }
 
 // List positions are written the classic way: " 1" for a position, "-1" for none.
 std::string ListPositionText(int position) {
-  return position < 0 ? std::to_string(position) : " " + std::to_string(position);
+  std::string text = position < 0 ? "" : " ";
+  return text.append(std::to_string(position));
 }
 
 }  // namespace
@@ -29,7 +36,7 @@ std::string DefaultSettingsFile() {
   AddLine(file, "[USEPalmDatabase]", "0");
   AddLine(file, "[PalmFileSep]", "0");
   for (int i = 1; i <= kPhoneBookEntries; ++i) {
-    AddLine(file, "[Item#]", " " + std::to_string(i));
+    AddLine(file, "[Item#]", std::string(" ").append(std::to_string(i)));
     AddLine(file, "[ItemPhone#]", " ");
     AddLine(file, "[ItemDescription]", " ");
   }
@@ -42,17 +49,32 @@ std::string DefaultSettingsFile() {
   return file;
 }
 
-std::vector<std::string> SplitSettingsLines(std::string_view bytes) {
-  std::vector<std::string> lines;
-  while (!bytes.empty()) {
-    size_t end = bytes.find('\n');
-    std::string_view line = bytes.substr(0, end);
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-    lines.emplace_back(line);
+SettingsLineSplitter::SettingsLineSplitter(size_t maxLines, size_t maxLineLength)
+    : maxLines_(maxLines), maxLineLength_(maxLineLength) {}
+
+void SettingsLineSplitter::feed(std::string_view piece) {
+  while (!piece.empty() && !full()) {
+    size_t end = piece.find_first_of("\r\n");
+    std::string_view part = piece.substr(0, end);
+    line_.append(part.substr(0, maxLineLength_ - line_.size()));
     if (end == std::string_view::npos) break;
-    bytes.remove_prefix(end + 1);
+    endLine();
+    piece.remove_prefix(end + 1);
   }
-  return lines;
+}
+
+void SettingsLineSplitter::finish() { endLine(); }
+
+void SettingsLineSplitter::endLine() {
+  if (!line_.empty() && !full()) lines_.push_back(std::move(line_));
+  line_.clear();
+}
+
+std::vector<std::string> SplitSettingsLines(std::string_view bytes) {
+  SettingsLineSplitter splitter(SIZE_MAX, SIZE_MAX);
+  splitter.feed(bytes);
+  splitter.finish();
+  return splitter.takeLines();
 }
 
 std::optional<std::string> ValueForKey(std::string_view line, std::string_view key) {

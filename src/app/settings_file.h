@@ -5,11 +5,13 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace norvale {
 
-// "KX40dwn.ini": 44 positional lines "[Key]=value", 8-bit text, each ended by CR LF.
+// "KX40dwn.ini": 44 positional lines "[Key]=value", each ended by CR LF. Values are written in
+// UTF-8; older installations wrote 8-bit text (see FromSettingsText).
 inline constexpr char kSettingsFileName[] = "KX40dwn.ini";
 inline constexpr int kSettingsLineCount = 44;
 inline constexpr int kPhoneBookEntries = 10;
@@ -23,7 +25,36 @@ inline constexpr std::array<std::string_view, 7> kBaudRates = {"1200",  "2400", 
 // ("[CommFlow]", "[TotalUnits]"); files written by older versions look like this.
 std::string DefaultSettingsFile();
 
-// Lines end at LF; a CR before it is dropped. A last line without an end still counts.
+// Cuts the file into the lines the reader examines, from pieces of any size as they are read.
+// CR LF, LF and CR alone all end a line. The file never has blank lines, so empty ones are
+// skipped: that rescues files whose line ends were doubled ("\r\r\n") or that had blank lines
+// pasted in. Only the first maxLines lines are kept, and of each only its first maxLineLength
+// bytes; the rest of a longer line is passed over.
+class SettingsLineSplitter {
+ public:
+  SettingsLineSplitter(size_t maxLines, size_t maxLineLength);
+
+  void feed(std::string_view piece);
+  // The file has ended: a last line without a line end still counts.
+  void finish();
+  // Every line the reader needs is here; the rest of the file can stay unread.
+  bool full() const { return lines_.size() >= maxLines_; }
+  std::vector<std::string> takeLines() { return std::move(lines_); }
+
+ private:
+  void endLine();
+
+  size_t maxLines_;
+  size_t maxLineLength_;
+  std::vector<std::string> lines_;
+  std::string line_;
+};
+
+// What the reader keeps of one line: far more than any setting needs, and little enough that a
+// runaway file (one huge line) costs next to nothing.
+inline constexpr size_t kMaxSettingsLineLength = 64 * 1024;
+
+// Every line of bytes held whole in memory, split as SettingsLineSplitter does.
 std::vector<std::string> SplitSettingsLines(std::string_view bytes);
 
 // The value of a line holding the key anywhere in it (case counts): everything after the first
@@ -79,7 +110,8 @@ struct SavedSettings {
   std::string modemInitString;
 };
 
-// The 44 lines SaveSettings writes.
+// The 44 lines SaveSettings writes. Line breaks inside a value are dropped, so every value stays
+// on its own line and the file reads back in place.
 std::string FormatSettingsFile(const SavedSettings& settings);
 
 }  // namespace norvale

@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QRadioButton>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/byte_text.h"
@@ -22,7 +23,7 @@ namespace {
 // Hands out the file's lines in order; running out is a failure of the reading.
 class LineReader {
  public:
-  explicit LineReader(const std::string& bytes) : lines_(SplitSettingsLines(bytes)) {}
+  explicit LineReader(std::vector<std::string> lines) : lines_(std::move(lines)) {}
   bool next(std::string& line) {
     if (next_ >= lines_.size() || next_ >= static_cast<size_t>(kSettingsLineCount)) return false;
     line = lines_[next_++];
@@ -67,13 +68,26 @@ void ApplyPalmCheck(const WindowControls& c, PalmCheck check) {
   }
 }
 
-// Steps 1 to 16 of the reading; false at the first failure. `marker` tells how far it got.
-bool ApplySettingsLines(LineReader& in, const WindowControls& c, Session& s, int& marker) {
+// How far the reading got, and whether a line lacked its key (lines 3 and 43 of the factory
+// file carry other keys; that is normal and not counted).
+struct ReadProgress {
+  int marker = 0;
+  bool keyMissing = false;
+};
+
+// Steps 1 to 16 of the reading; false at the first failure.
+bool ApplySettingsLines(LineReader& in, const WindowControls& c, Session& s, ReadProgress& read) {
   std::string line;
   std::optional<std::string> value;
+  int& marker = read.marker;
+  auto valueOf = [&](std::string_view key) {
+    std::optional<std::string> found = ValueForKey(line, key);
+    if (!found) read.keyMissing = true;
+    return found;
+  };
 
   if (!in.next(line)) return false;
-  if ((value = ValueForKey(line, "[Commport]"))) {
+  if ((value = valueOf("[Commport]"))) {
     std::optional<int16_t> port = CommPortFromValue(*value);
     if (!port) return false;
     s.settings.CommPort = *port;
@@ -83,7 +97,7 @@ bool ApplySettingsLines(LineReader& in, const WindowControls& c, Session& s, int
   marker = 1;
 
   if (!in.next(line)) return false;
-  if ((value = ValueForKey(line, "[CommBaud]"))) {
+  if ((value = valueOf("[CommBaud]"))) {
     s.settings.CommBaud = CommBaudFromValue(*value);
     for (size_t i = 0; i < kBaudRates.size(); ++i) {
       if (kBaudRates[i] == s.settings.CommBaud) c.Option1[i]->setChecked(true);
@@ -98,8 +112,8 @@ bool ApplySettingsLines(LineReader& in, const WindowControls& c, Session& s, int
   marker = 3;
 
   if (!in.next(line)) return false;
-  if ((value = ValueForKey(line, "[CommSlaveID]"))) {
-    c.Text1->setText(FromByteText(*value));
+  if ((value = valueOf("[CommSlaveID]"))) {
+    c.Text1->setText(FromSettingsText(*value));
     std::optional<int16_t> id = SlaveIdFromText(*value);
     if (!id) return false;
     s.settings.CommSlaveID = *id;
@@ -107,26 +121,27 @@ bool ApplySettingsLines(LineReader& in, const WindowControls& c, Session& s, int
   marker = 4;
 
   if (!in.next(line)) return false;
-  if ((value = ValueForKey(line, "[DownloadSaveFile]"))) {
-    s.settings.LogFilePath = *value;
-    c.Text2->setText(FromByteText(*value));
+  if ((value = valueOf("[DownloadSaveFile]"))) {
+    QString name = FromSettingsText(*value);
+    s.settings.LogFilePath = ToFileName(name);
+    c.Text2->setText(name);
   }
   marker = 5;
 
   if (!in.next(line)) return false;
-  if ((value = ValueForKey(line, "[PalmDatabaseFile]"))) {
-    s.settings.DatabasePath = *value;
-    c.Text6->setText(FromByteText(*value));
+  if ((value = valueOf("[PalmDatabaseFile]"))) {
+    QString name = FromSettingsText(*value);
+    s.settings.DatabasePath = ToFileName(name);
+    c.Text6->setText(name);
   }
   marker = 6;
 
   if (!in.next(line)) return false;
-  if ((value = ValueForKey(line, "[USEPalmDatabase]")))
-    ApplyPalmCheck(c, PalmCheckFromValue(*value));
+  if ((value = valueOf("[USEPalmDatabase]"))) ApplyPalmCheck(c, PalmCheckFromValue(*value));
   marker = 7;
 
   if (!in.next(line)) return false;
-  if ((value = ValueForKey(line, "[PalmFileSep]"))) {
+  if ((value = valueOf("[PalmFileSep]"))) {
     c.Option4[SeparationFromValue(*value)]->setChecked(true);
   }
   marker = 8;
@@ -136,14 +151,14 @@ bool ApplySettingsLines(LineReader& in, const WindowControls& c, Session& s, int
   for (int row = 1; row <= kPhoneBookEntries; ++row) {
     for (int column = 1; column <= 3; ++column) {
       if (!in.next(line)) return false;
-      if ((value = ValueForKey(line, entryKeys[column - 1]))) {
-        c.MSHFlexGrid2->setCellText(row, column, FromByteText(*value));
+      if ((value = valueOf(entryKeys[column - 1]))) {
+        c.MSHFlexGrid2->setCellText(row, column, FromSettingsText(*value));
       }
     }
   }
 
   if (!in.next(line)) return false;
-  if ((value = ValueForKey(line, "[MeterType]"))) {
+  if ((value = valueOf("[MeterType]"))) {
     std::optional<int> type = MeterTypeFromValue(*value);
     if (!type) return false;
     c.Option5[*type]->setChecked(true);
@@ -153,7 +168,7 @@ bool ApplySettingsLines(LineReader& in, const WindowControls& c, Session& s, int
       {"[FlowUnits]", c.Combo1}, {"[FlowFormat]", c.Combo3}, {"[VelocityUnits]", c.Combo4}};
   for (const auto& [key, box] : unitBoxes) {
     if (!in.next(line)) return false;
-    if ((value = ValueForKey(line, key))) {
+    if ((value = valueOf(key))) {
       std::optional<int16_t> position = ListPositionFromValue(*value, box->count());
       if (!position) return false;
       box->setCurrentIndex(*position);
@@ -163,7 +178,7 @@ bool ApplySettingsLines(LineReader& in, const WindowControls& c, Session& s, int
   if (!in.next(line)) return false;  // line 43 is read and ignored
 
   if (!in.next(line)) return false;
-  if ((value = ValueForKey(line, "[ModemInitString]"))) c.Text7->setText(FromByteText(*value));
+  if ((value = valueOf("[ModemInitString]"))) c.Text7->setText(FromSettingsText(*value));
   return true;
 }
 
@@ -199,23 +214,23 @@ SavedSettings CollectSettings(const WindowControls& c, const Session& s) {
   saved.commPort = std::max(SelectedIndex(c.Option2), 0) + 1;
   saved.commBaud = std::string(kBaudRates[std::max(SelectedIndex(c.Option1), 0)]);
   saved.hardwareFlow = !c.Option3[0]->isChecked();
-  saved.slaveIdText = ToByteText(c.Text1->text());
-  saved.downloadSaveFile = ToByteText(c.Text2->text());
-  saved.databasePath = s.settings.DatabasePath;
+  saved.slaveIdText = ToSettingsText(c.Text1->text());
+  saved.downloadSaveFile = ToSettingsText(c.Text2->text());
+  saved.databasePath = ToSettingsText(FromFileName(s.settings.DatabasePath));
   saved.usePalmDatabase = PalmCheckOf(*c.Check1);
   saved.palmFileSep = c.Option4[2]->isChecked() ? 2 : 0;
   for (int row = 1; row <= kPhoneBookEntries; ++row) {
     PhoneEntry& entry = saved.phoneBook[row - 1];
-    entry.item = ToByteText(c.MSHFlexGrid2->cellText(row, 1));
-    entry.phone = ToByteText(c.MSHFlexGrid2->cellText(row, 2));
-    entry.description = ToByteText(c.MSHFlexGrid2->cellText(row, 3));
+    entry.item = ToSettingsText(c.MSHFlexGrid2->cellText(row, 1));
+    entry.phone = ToSettingsText(c.MSHFlexGrid2->cellText(row, 2));
+    entry.description = ToSettingsText(c.MSHFlexGrid2->cellText(row, 3));
   }
   int meterType = SelectedIndex(c.Option5);
   saved.meterType = meterType == 1 || meterType == 2 ? meterType : 0;
   saved.flowUnits = c.Combo1->currentIndex();
   saved.flowFormat = c.Combo3->currentIndex();
   saved.velocityUnits = c.Combo4->currentIndex();
-  saved.modemInitString = ToByteText(c.Text7->text());
+  saved.modemInitString = ToSettingsText(c.Text7->text());
   return saved;
 }
 
@@ -227,16 +242,21 @@ bool WriteDefaultSettings(const QString& folder) {
 
 void LoadSettings(const WindowControls& c, Session& s) {
   QDir::setCurrent(s.settingsFolder());
-  std::optional<std::string> bytes = ReadSettingsFile(s.settingsFolder());
+  std::optional<std::vector<std::string>> lines =
+      ReadSettingsLines(s.settingsFolder(), kSettingsLineCount);
+  const bool onDisk = lines.has_value();
   // Only when the folder could not take the factory file: read those lines from memory.
-  LineReader in(bytes ? *bytes : DefaultSettingsFile());
-  int marker = 0;
-  if (ApplySettingsLines(in, c, s, marker)) {
+  LineReader in(onDisk ? std::move(*lines) : SplitSettingsLines(DefaultSettingsFile()));
+  ReadProgress read;
+  const bool whole = ApplySettingsLines(in, c, s, read);
+  if (whole) {
     SelectFirstPhoneEntry(c);
-  } else if (marker == 5) {
+  } else if (read.marker == 5) {
     s.settings.DatabasePath = kDefaultDatabasePath;
     c.Text6->setText(QString::fromLatin1(kDefaultDatabasePath));
   }
+  // The save at exit writes the window's values over whatever this file still held.
+  if (onDisk && (!whole || read.keyMissing)) BackUpSettingsFile(s.settingsFolder());
 }
 
 bool SaveSettings(const WindowControls& c, const Session& s) {

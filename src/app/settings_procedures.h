@@ -14,7 +14,9 @@ bool WriteDefaultSettings(const QString& folder);
 
 // Makes the settings folder current and reads the file into the controls (running their
 // handlers) and the session's settings. Stops at the first line that fails, keeping what was
-// applied before it. A file that cannot be read at all reads as the factory file.
+// applied before it. A file that cannot be read at all reads as the factory file. A file that
+// stopped early, or had a line without its key, is also copied to "KX40dwn.ini.bak": the save at
+// exit would otherwise write the window's values over what the user had in it.
 void LoadSettings(const WindowControls& controls, Session& session);
 
 // Rewrites the file from the controls and the settings; false, with the old file untouched,

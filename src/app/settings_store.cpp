@@ -7,6 +7,11 @@
 #include "app/settings_file.h"
 
 namespace norvale {
+namespace {
+
+constexpr qint64 kReadPiece = 64 * 1024;
+
+}  // namespace
 
 QString SettingsFilePath(const QString& folder) {
   return QDir(folder).filePath(QString::fromLatin1(kSettingsFileName));
@@ -14,12 +19,19 @@ QString SettingsFilePath(const QString& folder) {
 
 bool SettingsFileExists(const QString& folder) { return QFile::exists(SettingsFilePath(folder)); }
 
-std::optional<std::string> ReadSettingsFile(const QString& folder) {
+std::optional<std::vector<std::string>> ReadSettingsLines(const QString& folder, int count) {
   QFile file(SettingsFilePath(folder));
-  if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
-  QByteArray bytes = file.readAll();
-  if (file.error() != QFileDevice::NoError) return std::nullopt;
-  return bytes.toStdString();
+  if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) return std::nullopt;
+  SettingsLineSplitter splitter(static_cast<size_t>(count), kMaxSettingsLineLength);
+  std::string piece(kReadPiece, '\0');
+  while (!splitter.full()) {
+    qint64 read = file.read(piece.data(), kReadPiece);
+    if (read < 0) return std::nullopt;
+    if (read == 0) break;
+    splitter.feed(std::string_view(piece.data(), static_cast<size_t>(read)));
+  }
+  splitter.finish();
+  return splitter.takeLines();
 }
 
 bool ReplaceSettingsFile(const QString& folder, const std::string& bytes) {
@@ -32,6 +44,29 @@ bool ReplaceSettingsFile(const QString& folder, const std::string& bytes) {
     return false;
   }
   return file.commit();
+}
+
+QString SettingsBackupPath(const QString& folder) {
+  return SettingsFilePath(folder) + QStringLiteral(".bak");
+}
+
+bool BackUpSettingsFile(const QString& folder) {
+  QFile original(SettingsFilePath(folder));
+  if (!original.open(QIODevice::ReadOnly)) return false;
+  QSaveFile copy(SettingsBackupPath(folder));
+  if (!copy.open(QIODevice::WriteOnly)) return false;
+  QByteArray piece;
+  while (!(piece = original.read(kReadPiece)).isEmpty()) {
+    if (copy.write(piece) != piece.size()) {
+      copy.cancelWriting();
+      return false;
+    }
+  }
+  if (original.error() != QFileDevice::NoError || !copy.flush()) {
+    copy.cancelWriting();
+    return false;
+  }
+  return copy.commit();
 }
 
 }  // namespace norvale

@@ -37,11 +37,27 @@ TEST(SettingsFile, FactoryFileIsTheFortyFourDocumentedLines) {
   EXPECT_EQ(DefaultSettingsFile(), Lines(expected));
 }
 
-TEST(SettingsFile, SplitsAtLineEndsKeepingBlanksAndAnUnendedLastLine) {
+TEST(SettingsFile, SplitsAtLineEndsSkippingBlankLinesAndKeepsAnUnendedLastLine) {
   EXPECT_EQ(SplitSettingsLines("a\r\nb\r\n"), (std::vector<std::string>{"a", "b"}));
   EXPECT_EQ(SplitSettingsLines("a\nb"), (std::vector<std::string>{"a", "b"}));
-  EXPECT_EQ(SplitSettingsLines("a\r\n\r\n x \r\n"), (std::vector<std::string>{"a", "", " x "}));
+  EXPECT_EQ(SplitSettingsLines("a\r\n\r\n x \r\n"), (std::vector<std::string>{"a", " x "}));
   EXPECT_TRUE(SplitSettingsLines("").empty());
+}
+
+// The reader is fed the file in pieces of any size; a CR LF may be split between two.
+TEST(SettingsFile, ReaderTakesPiecesEndsLinesAtCrOrLfAndKeepsOnlyWhatItNeeds) {
+  const std::string file = "[a]=1\r[b]=2\r\r\n\n[c]=" + std::string(100, 'x') + "\n[d]=4\r\n[e]=5";
+  for (size_t size : {size_t{1}, size_t{2}, size_t{7}, file.size()}) {
+    SettingsLineSplitter splitter(4, 10);
+    for (size_t at = 0; at < file.size() && !splitter.full(); at += size) {
+      splitter.feed(std::string_view(file).substr(at, size));
+    }
+    EXPECT_TRUE(splitter.full()) << size;
+    splitter.finish();
+    EXPECT_EQ(splitter.takeLines(),
+              (std::vector<std::string>{"[a]=1", "[b]=2", "[c]=xxxxxx", "[d]=4"}))
+        << size;
+  }
 }
 
 struct KeyCase {
@@ -146,8 +162,10 @@ TEST(SettingsFile, WriterProducesTheExitLinesWithBlankLedPositions) {
   s.databasePath = "d:\\x.pdb";
   s.usePalmDatabase = PalmCheck::Greyed;
   s.palmFileSep = 2;
-  for (int i = 0; i < 10; ++i) s.phoneBook[i] = {" " + std::to_string(i + 1), "", " "};
+  for (int i = 0; i < 10; ++i)
+    s.phoneBook[i] = {std::string(" ").append(std::to_string(i + 1)), "", " "};
   s.phoneBook[0] = {"Site A", "555 0100", "pump house"};
+  s.phoneBook[1].description = "two\r\nlines\n";
   s.meterType = 2;
   s.flowUnits = 14;
   s.flowFormat = -1;
@@ -168,6 +186,7 @@ TEST(SettingsFile, WriterProducesTheExitLinesWithBlankLedPositions) {
   EXPECT_EQ(lines[10], "[ItemDescription]=pump house");
   EXPECT_EQ(lines[11], "[Item#]= 2");
   EXPECT_EQ(lines[12], "[ItemPhone#]=");
+  EXPECT_EQ(lines[13], "[ItemDescription]=twolines");
   EXPECT_EQ(lines[38], "[MeterType]=2");
   EXPECT_EQ(lines[39], "[FlowUnits]= 14");
   EXPECT_EQ(lines[40], "[FlowFormat]=-1");

@@ -73,7 +73,7 @@ TEST_F(SettingsSave, SaveThenLoadRestoresEverySettingAndPhoneEntry) {
 
   window->close();
   EXPECT_EQ(settingsBytes(), saved);
-  EXPECT_NE(saved.find("[ItemDescription]=d\xe9scription 1 \r\n"), std::string::npos);
+  EXPECT_NE(saved.find("[ItemDescription]=d\xc3\xa9scription 1 \r\n"), std::string::npos);
   EXPECT_NE(saved.find("[ItemPhone#]=\r\n"), std::string::npos);
 }
 
