@@ -12,8 +12,8 @@ folder="$bin"   # the settings folder: the program's own folder, which is writab
 sim_pid=""
 demo_link=""
 cleanup() {
-  [ -n "$sim_pid" ] && kill "$sim_pid" 2>/dev/null || true
-  [ -n "$demo_link" ] && rm -f "$demo_link"
+  if [ -n "$sim_pid" ]; then kill "$sim_pid" 2>/dev/null || true; fi
+  if [ -n "$demo_link" ]; then rm -f "$demo_link"; fi
 }
 trap cleanup EXIT
 
