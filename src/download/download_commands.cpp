@@ -18,35 +18,36 @@ DownloadCommands::DownloadCommands(MeterLink& link, const SettingsRecord& settin
                                    DownloadButtons& buttons)
     : link_(link), settings_(settings), records_(records), view_(view), buttons_(buttons) {}
 
-bool DownloadCommands::writeFile() {
-  std::string failure;
-  if (WriteLogFile(records_, settings_.LogFilePath, failure)) return true;
-  // The system's own words first, then the fixed text the user knows.
-  view_.setStatusText(failure);
-  return false;
-}
-
-DownloadOutcome DownloadCommands::ReportResult(int16_t result) {
+DownloadOutcome ReportFillerResult(int16_t result, const RecordTable& records,
+                                   const std::string& logFilePath, DownloadView& view) {
   DownloadOutcome outcome{result, false};
   switch (result) {
-    case kLogRead:
-      view_.setStatusText("Completed Download.");
-      view_.setProgress(100);
-      outcome.fileWritten = writeFile();
-      view_.setStatusText(outcome.fileWritten ? "Finished. Data in File"
-                                              : "Error putting into file!!");
+    case kLogRead: {
+      view.setStatusText("Completed Download.");
+      view.setProgress(100);
+      std::string failure;
+      outcome.fileWritten = WriteLogFile(records, logFilePath, failure);
+      // The system's own words first, then the fixed text the user knows.
+      if (!outcome.fileWritten) view.setStatusText(failure);
+      view.setStatusText(outcome.fileWritten ? "Finished. Data in File"
+                                             : "Error putting into file!!");
       break;
+    }
     case kNothingToRead:
-      view_.setStatusText("0 Records Available");
+      view.setStatusText("0 Records Available");
       break;
     case kDatabaseMissing:
-      view_.setStatusText("Could not find Palm DataFile!!");
+      view.setStatusText("Could not find Palm DataFile!!");
       break;
     default:
-      view_.setStatusText("Error in Downloading!!");
+      view.setStatusText("Error in Downloading!!");
       break;
   }
   return outcome;
+}
+
+DownloadOutcome DownloadCommands::ReportResult(int16_t result) {
+  return ReportFillerResult(result, records_, settings_.LogFilePath, view_);
 }
 
 DownloadOutcome DownloadCommands::DownloadData() {

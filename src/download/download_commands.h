@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "download/download_buttons.h"
 #include "download/download_view.h"
@@ -16,6 +17,11 @@ struct DownloadOutcome {
   bool fileWritten = false;
 };
 
+// Turns a filler's result into the status line, writing the table as the CSV file on success.
+// Shared by the meter download and the handheld import, which report through the same table.
+DownloadOutcome ReportFillerResult(int16_t result, const RecordTable& records,
+                                   const std::string& logFilePath, DownloadView& view);
+
 // The "Download Data" and "Since Last Time" presses: run the download, report its result in the
 // status line and store the table as the CSV file. Shared by the window and the command line.
 class DownloadCommands {
@@ -27,13 +33,9 @@ class DownloadCommands {
   DownloadOutcome DownloadData();
   // "Since Last Time": up to four downloads while the download or the file write fails.
   DownloadOutcome SinceLastTime();
-  // Turns a filler's result into the status line, writing the file on success. Also used by
-  // the handheld import, which reports through the same table.
   DownloadOutcome ReportResult(int16_t result);
 
  private:
-  bool writeFile();
-
   MeterLink& link_;
   const SettingsRecord& settings_;
   RecordTable& records_;

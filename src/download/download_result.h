@@ -9,5 +9,7 @@ inline constexpr int16_t kLogRead = 0;
 inline constexpr int16_t kNothingToRead = 1;
 inline constexpr int16_t kDatabaseMissing = 2;
 inline constexpr int16_t kDownloadError = 4;
+// A handheld database that is there but cannot be opened or read.
+inline constexpr int16_t kDatabaseUnreadable = 5;
 
 }  // namespace norvale

@@ -31,18 +31,6 @@ constexpr double kRecordCountLimit = 65536;
 constexpr size_t kNameOffset = 64;
 constexpr size_t kNameLength = 32;
 
-// Grid repainting stays off while blocks are decoded and comes back on at every exit.
-class RedrawOff {
- public:
-  explicit RedrawOff(RecordTable& records) : records_(records) { records_.setRedraw(false); }
-  ~RedrawOff() { records_.setRedraw(true); }
-  RedrawOff(const RedrawOff&) = delete;
-  RedrawOff& operator=(const RedrawOff&) = delete;
-
- private:
-  RecordTable& records_;
-};
-
 // Records used / available: a meter number; outside +-65536 the box shows "Error" and it counts 0.
 int32_t ShowRecordCount(const std::array<int, 4>& bytes, DownloadView& view, int box) {
   double value = DecodeMeterFloat(bytes[0], bytes[1], bytes[2], bytes[3]);
@@ -161,7 +149,7 @@ int16_t DownloadMeterLog(MeterLink& link, const SettingsRecord& settings, Record
   int32_t untilStartAgain =
       kLogRingBytes - (read.position() - start.position() + kLogRingBytes) % kLogRingBytes;
   int tries = 0;
-  RedrawOff redrawOff(records);
+  RedrawPause redrawOff(records);
   view.setStatusText(SinceLastTime ? "Since Last Time Download" : "All Data Download");
   link.pump().yieldOnce();
 

@@ -11,6 +11,13 @@ class EventPump {
   // One round of a polling wait: run events, blocking until something happens (such as bytes
   // arriving) or a few milliseconds pass, so that a wait never spins a core.
   virtual void waitBriefly() = 0;
+
+  // The program is ending: long work that yields stops at its next yield.
+  void requestStop() { stopRequested_ = true; }
+  bool stopRequested() const { return stopRequested_; }
+
+ private:
+  bool stopRequested_ = false;
 };
 
 }  // namespace norvale

@@ -75,6 +75,7 @@ bool MeterLink::WaitForReply(int count) {
 
 void MeterLink::Shutdown() {
   shutDown_ = true;
+  pump_.requestStop();
   received_.clear();
   if (port_.portOpen()) port_.setPortOpen(false);
 }

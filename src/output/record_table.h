@@ -61,4 +61,16 @@ class RecordTable {
   RecordTableObserver* observer_ = nullptr;
 };
 
+// Repainting stays off while a filler writes many rows and comes back on at every exit.
+class RedrawPause {
+ public:
+  explicit RedrawPause(RecordTable& table) : table_(table) { table_.setRedraw(false); }
+  ~RedrawPause() { table_.setRedraw(true); }
+  RedrawPause(const RedrawPause&) = delete;
+  RedrawPause& operator=(const RedrawPause&) = delete;
+
+ private:
+  RecordTable& table_;
+};
+
 }  // namespace norvale

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+
+#include "download/download_buttons.h"
+#include "download/download_commands.h"
+#include "download/download_view.h"
+#include "handheld/handheld_import.h"
+#include "link/settings_record.h"
+
+namespace norvale {
+
+// "Download Data" while "Use Palm DataBase" is ticked, and "Get ID List...": the import or the
+// ID scan, reported in the status line. The import's result goes through the same table as a
+// meter download, CSV file included.
+class HandheldCommands {
+ public:
+  HandheldCommands(const SettingsRecord& settings, DownloadView& view, DownloadButtons& buttons);
+
+  // Nothing when "Modbus ID of meter" is chosen and the ID box is empty: the status line then
+  // says "Enter ModID" and nothing else happens.
+  std::optional<DownloadOutcome> ImportData(const HandheldContext& context,
+                                            bool separateByModuleId);
+  int16_t GetIdList(const HandheldContext& context);
+
+ private:
+  const SettingsRecord& settings_;
+  DownloadView& view_;
+  DownloadButtons& buttons_;
+};
+
+}  // namespace norvale

@@ -1,0 +1,195 @@
+#include "handheld/handheld_import.h"
+
+#include <array>
+#include <cmath>
+#include <optional>
+#include <string_view>
+
+#include "download/download_result.h"
+#include "handheld/handheld_record.h"
+#include "handheld/record_block_reader.h"
+#include "handheld/record_marker_scan.h"
+#include "output/number_text.h"
+
+namespace norvale {
+namespace {
+
+// Yielding after every record would cost more than the import itself; this many records take
+// well under a millisecond.
+constexpr int kRecordsPerYield = 512;
+constexpr int kRecordsPerScanYield = 32768;
+constexpr int kColumnWidth = 1800;
+constexpr size_t kNotUsedLength = 8;
+
+class FileCloser {
+ public:
+  explicit FileCloser(HandheldFile& file) : file_(file) {}
+  ~FileCloser() { file_.close(); }
+  FileCloser(const FileCloser&) = delete;
+  FileCloser& operator=(const FileCloser&) = delete;
+
+ private:
+  HandheldFile& file_;
+};
+
+// Opens the file and finds its first record: kLogRead with `start` set, or the result to return.
+int16_t OpenAtFirstRecord(const HandheldContext& c, int64_t& start) {
+  switch (c.file.open(c.path)) {
+    case HandheldFile::Opened::Missing:
+      return kDatabaseMissing;
+    case HandheldFile::Opened::Unreadable:
+      return kDatabaseUnreadable;
+    case HandheldFile::Opened::Yes:
+      break;
+  }
+  switch (FindFirstRecordMarker(c.file, c.pump, start)) {
+    case MarkerScan::None:
+      return kNothingToRead;
+    case MarkerScan::Failed:
+      return kDatabaseUnreadable;
+    case MarkerScan::Stopped:
+      return kDownloadError;
+    case MarkerScan::Found:
+      break;
+  }
+  return kLogRead;
+}
+
+void ShowProgress(const HandheldContext& c, const RecordBlockReader& reader, int64_t size) {
+  if (size > 0) c.view.setProgress(static_cast<int>(100 * reader.position() / size));
+}
+
+void PrepareTable(const HandheldContext& c) {
+  c.view.setProgress(0);
+  c.pump.yieldOnce();
+  for (int box = 0; box < RecordTable::kChannels; ++box) c.view.setChannelBox(box, "");
+  for (int column = 0; column < RecordTable::kColumns; ++column) {
+    c.records.setEmphasised(1, column, true);
+  }
+  c.records.setCell(1, 0, "Record #");
+  c.records.setCell(1, 1, "Date / Time");
+  c.records.LastRow = 1;
+  c.records.setColumnWidth(0, 1000);
+  for (int column = 1; column < RecordTable::kColumns; ++column) {
+    c.records.setColumnWidth(column, kColumnWidth);
+  }
+  c.pump.yieldOnce();
+}
+
+// The first record of a channel names it: a title, a box, and the used and totaliser flags.
+void TakeChannelName(const HandheldContext& c, int channel, std::string_view record) {
+  const std::string name = ChannelNameOf(record);
+  if (name.compare(0, kNotUsedLength, "Not Used") == 0) {
+    c.records.ChannelUsed[channel - 1] = false;
+  } else if (!name.empty()) {
+    c.records.ChannelUsed[channel - 1] = true;
+    c.records.setCell(1, channel + 1, name);
+    c.view.setChannelBox(channel - 1, name);
+    c.records.ChannelIsTotal[channel - 1] = name.find("Tot") != std::string::npos;
+  }
+}
+
+// Where the records' times go: one row per logged hour and minute.
+class RowStamps {
+ public:
+  // The row of the record, starting a new one when its hour and minute differ from the current
+  // row's. A date (or time) that does not exist is taken from the record before.
+  void place(std::string_view record, RecordTable& records) {
+    if (std::optional<LogDate> date = DateOf(record)) date_ = date;
+    if (std::optional<LogTime> time = TimeOf(record)) time_ = time;
+    if (started_ && sameMinute(time_, rowTime_)) return;
+    started_ = true;
+    std::optional<LogDate> date = date_;
+    // The meter stamps the end of a day with that day's date.
+    if (date && time_ && time_->hour == 0 && time_->minute == 0) date = NextDay(*date);
+    if (records.LastRow < INT32_MAX) ++records.LastRow;
+    rowTime_ = time_;
+    records.setCell(records.LastRow, 1, date && time_ ? HandheldDateText(*date, *time_) : "");
+  }
+
+ private:
+  static bool sameMinute(const std::optional<LogTime>& a, const std::optional<LogTime>& b) {
+    if (!a || !b) return !a && !b;
+    return a->hour == b->hour && a->minute == b->minute;
+  }
+
+  bool started_ = false;
+  std::optional<LogDate> date_;
+  std::optional<LogTime> time_;
+  std::optional<LogTime> rowTime_;
+};
+
+}  // namespace
+
+int16_t ReadHandheldDatabase(const HandheldContext& c, bool separateByModuleId) {
+  PrepareTable(c);
+  RedrawPause pause(c.records);
+  FileCloser closer(c.file);
+  int64_t start = 0;
+  if (int16_t opened = OpenAtFirstRecord(c, start); opened != kLogRead) return opened;
+
+  const int selected = separateByModuleId ? SelectedModuleId(c.ids) : -1;
+  ModuleIdCollector otherIds(c.ids);
+  std::array<bool, RecordTable::kChannels> nameTaken{};
+  RowStamps stamps;
+  RecordBlockReader reader(c.file, start);
+  const int64_t size = c.file.size();
+  std::string_view record;
+  for (int count = 1;; ++count) {
+    RecordBlockReader::Next next = reader.next(record);
+    if (next == RecordBlockReader::Next::End) break;
+    if (next == RecordBlockReader::Next::Failed) return kDatabaseUnreadable;
+    if (count % kRecordsPerYield == 0) {
+      ShowProgress(c, reader, size);
+      c.pump.yieldOnce();
+      if (c.pump.stopRequested()) return kDownloadError;
+    }
+    if (!HasRecordMarker(record)) continue;
+    if (separateByModuleId && ModuleIdOf(record) != selected) {
+      otherIds.note(ModuleIdOf(record));
+      continue;
+    }
+    const int channel = ChannelOf(record);
+    if (channel == 0) continue;
+    if (!nameTaken[channel - 1]) {
+      TakeChannelName(c, channel, record);
+      nameTaken[channel - 1] = true;
+    }
+    stamps.place(record, c.records);
+    c.records.setCell(c.records.LastRow, 0, std::to_string(c.records.LastRow - 1));
+    double value = ValueOf(record);
+    if (c.records.ChannelIsTotal[channel - 1]) value = std::floor(value);
+    c.records.setCell(c.records.LastRow, channel + 1, NumberText(value));
+  }
+  c.pump.yieldOnce();
+  return kLogRead;
+}
+
+int16_t GetModuleIdList(const HandheldContext& c) {
+  c.view.setProgress(0);
+  c.pump.yieldOnce();
+  c.records.LastRow = 1;
+  FileCloser closer(c.file);
+  int64_t start = 0;
+  if (int16_t opened = OpenAtFirstRecord(c, start); opened != kLogRead) return opened;
+
+  const int selected = SelectedModuleId(c.ids);
+  ModuleIdCollector ids(c.ids);
+  RecordBlockReader reader(c.file, start);
+  std::string_view record;
+  for (int count = 1;; ++count) {
+    RecordBlockReader::Next next = reader.next(record);
+    if (next == RecordBlockReader::Next::End) break;
+    if (next == RecordBlockReader::Next::Failed) return kDatabaseUnreadable;
+    // Rarely enough that a usual database is scanned without a repaint, as the list expects.
+    if (count % kRecordsPerScanYield == 0) {
+      c.pump.yieldOnce();
+      if (c.pump.stopRequested()) return kDownloadError;
+    }
+    if (HasRecordMarker(record) && ModuleIdOf(record) != selected) ids.note(ModuleIdOf(record));
+  }
+  c.pump.yieldOnce();
+  return kLogRead;
+}
+
+}  // namespace norvale

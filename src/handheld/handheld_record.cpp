@@ -1,0 +1,79 @@
+#include "handheld/handheld_record.h"
+
+#include <cstdint>
+#include <cstdio>
+
+#include "download/fill_bytes.h"
+#include "download/meter_float.h"
+
+namespace norvale {
+namespace {
+
+constexpr size_t kModuleId = 6;
+constexpr size_t kKind = 7;
+constexpr size_t kName = 8;
+constexpr size_t kNameLength = 10;
+constexpr size_t kYear = 22;
+constexpr size_t kMonth = 23;
+constexpr size_t kDay = 24;
+constexpr size_t kHour = 25;
+constexpr size_t kMinute = 26;
+constexpr size_t kValue = 27;
+
+uint8_t at(std::string_view record, size_t i) { return static_cast<uint8_t>(record[i]); }
+
+std::optional<int> bcd(uint8_t packed) {
+  int high = packed >> 4;
+  int low = packed & 15;
+  if (high > 9 || low > 9) return std::nullopt;
+  return high * 10 + low;
+}
+
+}  // namespace
+
+bool HasRecordMarker(std::string_view record) {
+  return record.size() >= 2 && at(record, 0) == 0xAA && at(record, 1) == 0x55;
+}
+
+int ModuleIdOf(std::string_view record) { return at(record, kModuleId); }
+
+int ChannelOf(std::string_view record) {
+  int kind = at(record, kKind);
+  return kind % 0x10 == 0 && kind >= 0x10 && kind <= 0x80 ? kind / 0x10 : 0;
+}
+
+std::string ChannelNameOf(std::string_view record) {
+  return StripFillBytes(record.substr(kName, kNameLength));
+}
+
+std::optional<LogDate> DateOf(std::string_view record) {
+  std::optional<int> year = bcd(at(record, kYear));
+  std::optional<int> day = bcd(at(record, kDay));
+  if (!year || !day) return std::nullopt;
+  LogDate date{2000 + *year, at(record, kMonth), *day};
+  if (!IsValidDate(date)) return std::nullopt;
+  return date;
+}
+
+std::optional<LogTime> TimeOf(std::string_view record) {
+  std::optional<int> hour = bcd(at(record, kHour));
+  std::optional<int> minute = bcd(at(record, kMinute));
+  if (!hour || !minute) return std::nullopt;
+  LogTime time{*hour, *minute, 0};
+  if (!IsValidTime(time)) return std::nullopt;
+  return time;
+}
+
+double ValueOf(std::string_view record) {
+  return DecodeMeterFloat(at(record, kValue), at(record, kValue + 1), at(record, kValue + 2),
+                          at(record, kValue + 3));
+}
+
+std::string HandheldDateText(const LogDate& date, const LogTime& time) {
+  char text[24];
+  std::snprintf(text, sizeof text, "%02d/%02d/%04d %02d:%02d", date.month, date.day, date.year,
+                time.hour, time.minute);
+  return text;
+}
+
+}  // namespace norvale

@@ -1,0 +1,50 @@
+#include "handheld/posix_handheld_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace norvale {
+
+PosixHandheldFile::~PosixHandheldFile() { close(); }
+
+HandheldFile::Opened PosixHandheldFile::open(const std::string& path) {
+  close();
+  struct stat info;
+  if (path.empty() || ::stat(path.c_str(), &info) != 0) {
+    return errno == ENOENT || errno == ENOTDIR || path.empty() ? Opened::Missing
+                                                               : Opened::Unreadable;
+  }
+  // A directory or a device is there but is no database to read.
+  if (!S_ISREG(info.st_mode)) return Opened::Unreadable;
+  fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  return fd_ >= 0 ? Opened::Yes : Opened::Unreadable;
+}
+
+int64_t PosixHandheldFile::read(char* buffer, int64_t count) {
+  if (fd_ < 0) return -1;
+  for (;;) {
+    ssize_t got = ::read(fd_, buffer, static_cast<size_t>(count));
+    if (got >= 0) return got;
+    if (errno != EINTR) return -1;
+  }
+}
+
+bool PosixHandheldFile::seek(int64_t position) {
+  return fd_ >= 0 && ::lseek(fd_, static_cast<off_t>(position), SEEK_SET) == position;
+}
+
+int64_t PosixHandheldFile::size() {
+  struct stat info;
+  if (fd_ < 0 || ::fstat(fd_, &info) != 0) return -1;
+  return info.st_size;
+}
+
+void PosixHandheldFile::close() {
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
+}
+
+}  // namespace norvale

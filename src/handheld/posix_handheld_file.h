@@ -1,0 +1,21 @@
+#pragma once
+
+#include "handheld/handheld_file.h"
+
+namespace norvale {
+
+// The database on disk, read with the system's own calls.
+class PosixHandheldFile : public HandheldFile {
+ public:
+  ~PosixHandheldFile() override;
+  Opened open(const std::string& path) override;
+  int64_t read(char* buffer, int64_t count) override;
+  bool seek(int64_t position) override;
+  int64_t size() override;
+  void close() override;
+
+ private:
+  int fd_ = -1;
+};
+
+}  // namespace norvale

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "handheld/handheld_file.h"
+
+namespace norvale {
+
+// Hands out the file's 32-byte blocks one after another from a position, reading ahead in large
+// pieces. A last block shorter than 32 bytes is not handed out.
+class RecordBlockReader {
+ public:
+  enum class Next { Block, End, Failed };
+
+  RecordBlockReader(HandheldFile& file, int64_t start);
+  Next next(std::string_view& block);
+  // Bytes of the file handed out or passed so far, from its start.
+  int64_t position() const { return position_; }
+
+ private:
+  HandheldFile& file_;
+  int64_t position_;
+  bool positioned_ = false;
+  std::string buffer_;
+  size_t used_ = 0;
+};
+
+}  // namespace norvale
