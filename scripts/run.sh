@@ -32,6 +32,14 @@ start_demo_meter() {
   echo "Demo meter (simulator) on $device"
 }
 
+# The settings' factory database path, "c:\Palm\UserName\Backup\DBFLW2.pdb", names a file in the
+# settings folder on this system: a sample database there makes "Use Palm DataBase" work at once.
+sample_database="$folder/c:\\Palm\\UserName\\Backup\\DBFLW2.pdb"
+if [ ! -e "$sample_database" ]; then
+  python3 tools/handheld_db.py --scenario tools/scenarios/demo_handheld.json \
+    --output "$sample_database" 2>/dev/null
+fi
+
 if [ -e /dev/ttyUSB0 ] || { [ -L "$folder/com1" ] && [ -e "$folder/com1" ]; }; then
   echo "Using the real meter on Comm1."
   device=$(readlink -f "$folder/com1" 2>/dev/null || echo /dev/ttyUSB0)
@@ -45,6 +53,8 @@ fi
 
 if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
   echo "Opening the window: press \"Download Data\" to read the meter into the View tab and Logdata.csv."
+  echo "Tick \"Use Palm DataBase\", press \"Get ID List...\" and pick a meter to import the sample"
+  echo "handheld database instead."
   "$bin/norvale-download"
 else
   echo "No display found (DISPLAY is not set): running the download headless instead." >&2

@@ -9,6 +9,7 @@
 
 #include "app/byte_text.h"
 #include "app/three_state_check_box.h"
+#include "handheld/posix_handheld_file.h"
 
 namespace norvale {
 
@@ -42,10 +43,18 @@ DownloadTabHandlers::DownloadTabHandlers(WindowControls& controls, Session& sess
     : QObject(parent),
       controls_(controls),
       session_(session),
-      commands_(session.link, session.settings, session.records, *this, *this) {
+      commands_(session.link, session.settings, session.records, *this, *this),
+      moduleIds_(controls.SortList),
+      handheld_(session.settings, *this, *this) {
   connect(controls_.Command2, &QPushButton::clicked, this, &DownloadTabHandlers::onCommand2Click);
   connect(controls_.Command7, &QPushButton::clicked, this, &DownloadTabHandlers::onCommand7Click);
+  connect(controls_.Command6, &QPushButton::clicked, this, &DownloadTabHandlers::onCommand6Click);
   connect(controls_.Check1, &QCheckBox::stateChanged, this, &DownloadTabHandlers::onCheck1Click);
+  for (int index : {0, 2}) {
+    connect(controls_.Option4[index], &QRadioButton::toggled, this, [this, index](bool on) {
+      if (on) onOption4Click(index);
+    });
+  }
 }
 
 std::vector<QPointer<QWidget>> DownloadTabHandlers::otherPortUsers() const {
@@ -59,10 +68,37 @@ std::vector<QPointer<QWidget>> DownloadTabHandlers::otherPortUsers() const {
 
 void DownloadTabHandlers::onCommand2Click() {
   if (running_) return;
-  // The handheld database branch ("Use Palm DataBase" ticked) is the import's, not the meter's.
-  if (controls_.Check1->checkState() != Qt::Unchecked) return;
+  if (controls_.Check1->checkState() != Qt::Unchecked) {
+    importDatabase();
+    return;
+  }
   Busy busy(*this);
   commands_.DownloadData();
+}
+
+HandheldContext DownloadTabHandlers::handheldContext(HandheldFile& file) {
+  return {file,       session_.settings.DatabasePath,
+          moduleIds_, session_.records,
+          *this,      session_.link.pump()};
+}
+
+void DownloadTabHandlers::importDatabase() {
+  PosixHandheldFile file;
+  const bool separate = controls_.Option4[0]->isChecked();
+  Busy busy(*this);
+  handheld_.ImportData(handheldContext(file), separate);
+}
+
+void DownloadTabHandlers::onCommand6Click() {
+  if (running_ || controls_.Check1->checkState() != Qt::Checked) return;
+  PosixHandheldFile file;
+  Busy busy(*this);
+  handheld_.GetIdList(handheldContext(file));
+}
+
+void DownloadTabHandlers::onOption4Click(int index) {
+  controls_.Label9->setText(index == 0 ? QStringLiteral("Files separated by ModID")
+                                       : QStringLiteral("Files not separated"));
 }
 
 void DownloadTabHandlers::onCommand7Click() {

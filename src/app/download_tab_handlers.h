@@ -5,17 +5,20 @@
 #include <QWidget>
 #include <vector>
 
+#include "app/combo_module_id_box.h"
 #include "app/session.h"
 #include "app/window_controls.h"
 #include "download/download_buttons.h"
 #include "download/download_commands.h"
 #include "download/download_view.h"
+#include "handheld/handheld_commands.h"
 
 namespace norvale {
 
-// The Download tab's buttons: "Download Data", "Since Last Time" and "Use Palm DataBase".
-// A download yields to the event loop while it waits, so every other action that uses the serial
-// port or the record table is disabled until it ends.
+// The Download tab's buttons: "Download Data" (from the meter, or from the handheld database while
+// "Use Palm DataBase" is ticked), "Since Last Time", "Get ID List...", "Use Palm DataBase" and the
+// separation options. A download, import or ID scan yields to the event loop while it works, so
+// every other action that uses the serial port or the record table is disabled until it ends.
 class DownloadTabHandlers : public QObject, public DownloadView, public DownloadButtons {
   Q_OBJECT
 
@@ -24,7 +27,9 @@ class DownloadTabHandlers : public QObject, public DownloadView, public Download
 
   void onCommand2Click();
   void onCommand7Click();
+  void onCommand6Click();
   void onCheck1Click(int state);
+  void onOption4Click(int index);
 
   // DownloadView and DownloadButtons, on the tab's controls.
   void setStatusText(const std::string& text) override;
@@ -37,10 +42,14 @@ class DownloadTabHandlers : public QObject, public DownloadView, public Download
   // Disables the other port and table users for the length of a download.
   class Busy;
   std::vector<QPointer<QWidget>> otherPortUsers() const;
+  void importDatabase();
+  HandheldContext handheldContext(HandheldFile& file);
 
   WindowControls& controls_;
   Session& session_;
   DownloadCommands commands_;
+  ComboModuleIdBox moduleIds_;
+  HandheldCommands handheld_;
   bool running_ = false;
 };
 

@@ -102,6 +102,7 @@ void MainWindow::connectHandlers() {
   connect(c.Check2, &QCheckBox::stateChanged, this, &MainWindow::onCheck2Click);
   connect(c.SSTab1, &QTabWidget::currentChanged, this, &MainWindow::onSSTab1Change);
   connect(c.Command3, &QPushButton::clicked, this, &MainWindow::onCommand3Click);
+  connect(c.Command8, &QPushButton::clicked, this, &MainWindow::onCommand8Click);
   connect(c.File_mnu, &QAction::triggered, this, &MainWindow::onFileMnuClick);
 }
 
@@ -162,6 +163,16 @@ void MainWindow::onCommand3Click() {
   if (!chosen || chosen->isEmpty()) return;
   controls_.Text2->setText(QFileInfo(*chosen).fileName());
   session_.settings.LogFilePath = ToFileName(*chosen);
+}
+
+// "Browse for Palm Database": the box shows the full path, the import reads it.
+void MainWindow::onCommand8Click() {
+  std::optional<QString> chosen =
+      chooseSaveFile_({QStringLiteral("Palm Database Selection"), QStringLiteral("*.pdb"),
+                       QStringLiteral("DBFLW2.PDB")});
+  if (!chosen || chosen->isEmpty()) return;
+  controls_.Text6->setText(*chosen);
+  session_.settings.DatabasePath = ToFileName(*chosen);
 }
 
 // Saves once and ends the program; the unload step does not save again.

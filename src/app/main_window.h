@@ -51,6 +51,7 @@ class MainWindow : public QMainWindow {
   void onCheck2Click(int state);
   void onSSTab1Change(int index);
   void onCommand3Click();
+  void onCommand8Click();
   void onFileMnuClick();
 
   Session& session_;

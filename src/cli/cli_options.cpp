@@ -9,21 +9,31 @@ namespace norvale {
 const char* const kCliUsage =
     "Usage: norvale-cli download --device PATH [--baud RATE] [--slave ID] [--since-last]\n"
     "                            [--portable] [--output FILE]\n"
+    "       norvale-cli import --database FILE [--module ID] [--output FILE]\n"
+    "       norvale-cli ids --database FILE\n"
     "\n"
-    "Downloads a Norvale meter's data log over a serial line and stores it as a CSV file,\n"
-    "exactly as the window's \"Download Data\" button does.\n"
+    "download  reads a Norvale meter's data log over a serial line and stores it as a CSV file,\n"
+    "          exactly as the window's \"Download Data\" button does.\n"
+    "import    reads the same records from a handheld's backup database (.pdb), as \"Download\n"
+    "          Data\" does with \"Use Palm DataBase\" ticked, and stores them as a CSV file.\n"
+    "ids       prints the module IDs (meters) the database holds, one a line, first found\n"
+    "          first, as \"Get ID List...\" does.\n"
     "\n"
-    "  --device PATH   serial device of the meter, e.g. /dev/ttyUSB0\n"
-    "  --baud RATE     1200, 2400, 4800, 9600, 14400, 19200 or 38400 (default 38400)\n"
-    "  --slave ID      Modbus address of the meter, 0 to 255 (default 1)\n"
-    "  --since-last    only what the meter logged since the previous download\n"
-    "                  (\"Since Last Time\", up to four attempts)\n"
-    "  --portable      the meter is a portable one (its status block layout)\n"
-    "  --output FILE   CSV file to write (default Logdata.csv in the current folder)\n"
-    "  --help          this text\n"
+    "  --device PATH    serial device of the meter, e.g. /dev/ttyUSB0\n"
+    "  --baud RATE      1200, 2400, 4800, 9600, 14400, 19200 or 38400 (default 38400)\n"
+    "  --slave ID       Modbus address of the meter, 0 to 255 (default 1)\n"
+    "  --since-last     only what the meter logged since the previous download\n"
+    "                   (\"Since Last Time\", up to four attempts)\n"
+    "  --portable       the meter is a portable one (its status block layout)\n"
+    "  --database FILE  the handheld backup database to read\n"
+    "  --module ID      import only the records of this module ID (\"Modbus ID of meter\");\n"
+    "                   without it, the records of every meter (\"Dont Separate\")\n"
+    "  --output FILE    CSV file to write (default Logdata.csv in the current folder)\n"
+    "  --help           this text\n"
     "\n"
     "Status texts go to standard error; the last line is the final status.\n"
-    "Exit status: 0 file written, 1 nothing to read, 3 download error,\n"
+    "Exit status: 0 file written (ids: database read), 1 nothing to read,\n"
+    "             2 database file not found, 3 download or read error,\n"
     "             4 the CSV file could not be written, 64 usage error.\n";
 
 namespace {
@@ -54,7 +64,14 @@ CliParse ParseCliArguments(const std::vector<std::string>& arguments) {
     return parse;
   }
   if (arguments.empty()) return fail("no command given");
-  if (arguments[0] != "download") return fail("unknown command \"" + arguments[0] + "\"");
+  if (arguments[0] == "import") {
+    options.command = CliCommand::Import;
+  } else if (arguments[0] == "ids") {
+    options.command = CliCommand::Ids;
+  } else if (arguments[0] != "download") {
+    return fail("unknown command \"" + arguments[0] + "\"");
+  }
+  const bool fromMeter = options.command == CliCommand::Download;
 
   for (size_t i = 1; i < arguments.size(); ++i) {
     const std::string& option = arguments[i];
@@ -64,7 +81,24 @@ CliParse ParseCliArguments(const std::vector<std::string>& arguments) {
       return true;
     };
     std::string text;
-    if (option == "--since-last") {
+    const bool meterOption = option == "--since-last" || option == "--portable" ||
+                             option == "--device" || option == "--baud" || option == "--slave";
+    const bool databaseOption = option == "--database" || option == "--module";
+    if ((meterOption && !fromMeter) || (databaseOption && fromMeter) ||
+        (option == "--output" && options.command == CliCommand::Ids)) {
+      return fail("option \"" + option + "\" does not belong to \"" + arguments[0] + "\"");
+    }
+    if (option == "--database") {
+      if (!value(options.database) || options.database.empty()) {
+        return fail("--database needs a file");
+      }
+    } else if (option == "--module") {
+      int id = 0;
+      if (!value(text) || !parseSlave(text, id)) {
+        return fail("module ID \"" + text + "\" is not a number from 0 to 255");
+      }
+      options.module = text;
+    } else if (option == "--since-last") {
       options.sinceLast = true;
     } else if (option == "--portable") {
       options.portable = true;
@@ -88,7 +122,8 @@ CliParse ParseCliArguments(const std::vector<std::string>& arguments) {
       return fail("unknown option \"" + option + "\"");
     }
   }
-  if (options.device.empty()) return fail("--device is required");
+  if (fromMeter && options.device.empty()) return fail("--device is required");
+  if (!fromMeter && options.database.empty()) return fail("--database is required");
   parse.ok = true;
   return parse;
 }

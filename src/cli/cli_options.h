@@ -7,13 +7,20 @@ namespace norvale {
 
 // norvale-cli download --device PATH [--baud RATE] [--slave ID] [--since-last] [--portable]
 //                      [--output FILE]
+// norvale-cli import --database FILE [--module ID] [--output FILE]
+// norvale-cli ids --database FILE
+enum class CliCommand { Download, Import, Ids };
+
 struct CliOptions {
+  CliCommand command = CliCommand::Download;
   std::string device;
   std::string baud = "38400";
   int slave = 1;
   bool sinceLast = false;
   bool portable = false;
   std::string output = "Logdata.csv";
+  std::string database;  // handheld backup database
+  std::string module;    // the ID box's text; empty: "Dont Separate"
   bool help = false;
 };
 
@@ -30,6 +37,7 @@ extern const char* const kCliUsage;
 // Exit codes.
 inline constexpr int kExitFileWritten = 0;
 inline constexpr int kExitNothingToRead = 1;
+inline constexpr int kExitDatabaseMissing = 2;
 inline constexpr int kExitDownloadError = 3;
 inline constexpr int kExitFileError = 4;
 inline constexpr int kExitUsage = 64;

@@ -3,13 +3,18 @@
 
 #include <QCoreApplication>
 #include <cstdio>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "cli/cli_options.h"
 #include "cli/terminal_download_view.h"
 #include "download/download_commands.h"
 #include "download/download_result.h"
+#include "handheld/handheld_commands.h"
+#include "handheld/module_id_box.h"
+#include "handheld/posix_handheld_file.h"
 #include "link/meter_link.h"
 #include "link/qt_event_pump.h"
 #include "link/qt_serial_port.h"
@@ -23,6 +28,66 @@ int ExitCodeOf(const norvale::DownloadOutcome& outcome) {
   if (outcome.result == kLogRead) return outcome.fileWritten ? kExitFileWritten : kExitFileError;
   if (outcome.result == kNothingToRead) return kExitNothingToRead;
   return kExitDownloadError;
+}
+
+// The ID box of the command line: the IDs found so far, and the module asked for.
+class ListModuleIdBox : public norvale::ModuleIdBox {
+ public:
+  explicit ListModuleIdBox(std::string text) : text_(std::move(text)) {}
+  std::vector<std::string> entries() const override { return entries_; }
+  void addEntry(const std::string& entry) override { entries_.push_back(entry); }
+  std::string text() const override { return text_; }
+
+ private:
+  std::vector<std::string> entries_;
+  std::string text_;
+};
+
+int ExitCodeOfScan(int16_t result) {
+  using namespace norvale;
+  switch (result) {
+    case kLogRead:
+      return kExitFileWritten;
+    case kNothingToRead:
+      return kExitNothingToRead;
+    case kDatabaseMissing:
+      return kExitDatabaseMissing;
+    default:
+      return kExitDownloadError;
+  }
+}
+
+int Download(const norvale::CliOptions& options, norvale::SettingsRecord& settings,
+             norvale::RecordTable& records, norvale::TerminalDownloadView& view) {
+  using namespace norvale;
+  QtSerialPort port([&](int) { return options.device; });
+  SystemClock clock;
+  QtEventPump pump;
+  MeterLink link(settings, port, clock, pump, [](const PortErrorMessage& message) {
+    std::fprintf(stderr, "%s: %s\n", message.text.c_str(), message.details.c_str());
+  });
+  DownloadCommands commands(link, settings, records, view, view);
+  DownloadOutcome outcome = options.sinceLast ? commands.SinceLastTime() : commands.DownloadData();
+  return ExitCodeOf(outcome);
+}
+
+int ReadDatabase(const norvale::CliOptions& options, norvale::SettingsRecord& settings,
+                 norvale::RecordTable& records, norvale::TerminalDownloadView& view) {
+  using namespace norvale;
+  QtEventPump pump;
+  HandheldCommands commands(settings, view, view);
+  PosixHandheldFile file;
+  ListModuleIdBox ids(options.module);
+  HandheldContext context{file, options.database, ids, records, view, pump};
+  if (options.command == CliCommand::Ids) {
+    int16_t result = commands.GetIdList(context);
+    for (const std::string& id : ids.entries()) std::printf("%s\n", id.c_str());
+    return ExitCodeOfScan(result);
+  }
+  std::optional<DownloadOutcome> outcome = commands.ImportData(context, !options.module.empty());
+  if (!outcome) return kExitUsage;
+  if (outcome->result == kDatabaseMissing) return kExitDatabaseMissing;
+  return ExitCodeOf(*outcome);
 }
 
 }  // namespace
@@ -48,22 +113,17 @@ int main(int argc, char** argv) {
   settings.CommSlaveID = static_cast<int16_t>(options.slave);
   settings.LogFilePath = options.output;
   settings.PortableMeter = options.portable;
-
-  QtSerialPort port([&](int) { return options.device; });
-  SystemClock clock;
-  QtEventPump pump;
-  MeterLink link(settings, port, clock, pump, [](const PortErrorMessage& message) {
-    std::fprintf(stderr, "%s: %s\n", message.text.c_str(), message.details.c_str());
-  });
+  settings.DatabasePath = options.database;
   RecordTable records;
   TerminalDownloadView view(stderr, isatty(STDERR_FILENO) != 0);
-  DownloadCommands commands(link, settings, records, view, view);
 
-  DownloadOutcome outcome = options.sinceLast ? commands.SinceLastTime() : commands.DownloadData();
-  if (outcome.fileWritten) {
+  int exitCode = options.command == CliCommand::Download
+                     ? Download(options, settings, records, view)
+                     : ReadDatabase(options, settings, records, view);
+  if (exitCode == kExitFileWritten && options.command != CliCommand::Ids) {
     std::fprintf(stderr, "%d logged times written to %s\n",
                  records.LastRow > 1 ? records.LastRow - 1 : 0, options.output.c_str());
   }
   std::fprintf(stderr, "%s\n", view.lastStatus().c_str());
-  return ExitCodeOf(outcome);
+  return exitCode;
 }

@@ -10,6 +10,7 @@
 #include <sstream>
 
 #include "cli/cli_options.h"
+#include "support/handheld_database.h"
 #include "support/simulator_process.h"
 
 namespace norvale {
@@ -125,6 +126,36 @@ TEST_F(Cli, SinceLastTimeOnTheDemoMeterWritesWhatWasLoggedSinceTheLastDownload) 
   for (int lines = 0; lines <= 117; ++lines) tail = wholeCsv.rfind("\r\n", tail - 1);
   EXPECT_EQ(sinceCsv, wholeCsv.substr(0, titleEnd) + wholeCsv.substr(tail + 2));
   EXPECT_EQ(std::count(sinceCsv.begin(), sinceCsv.end(), '\n'), 1 + 117);
+}
+
+// The demo handheld database holds modules 12, 3 and 7 (96, 192 and 48 logged times).
+TEST_F(Cli, ImportAndIdsReadTheHandheldDatabase) {
+  const std::string database = (folder / "DBFLW2.pdb").string();
+  std::string error;
+  ASSERT_TRUE(testing::GenerateHandheldDatabase(
+      database, {"--scenario", testing::ToolScenario("demo_handheld.json")}, error))
+      << error;
+  const QString db = QString::fromStdString(database);
+
+  CliRun ids = RunCli({"ids", "--database", db});
+  EXPECT_EQ(ids.exitCode, 0) << ids.err;
+  EXPECT_EQ(ids.out, "12\n3\n7\n");
+  EXPECT_EQ(ids.lastErrLine(), "Finished Reading");
+
+  CliRun one = RunCli({"import", "--database", db, "--module", "3", "--output", output});
+  EXPECT_EQ(one.exitCode, kExitFileWritten) << one.err;
+  EXPECT_EQ(one.lastErrLine(), "Finished. Data in File");
+  std::string csv = ReadFile(output);
+  EXPECT_EQ(csv.substr(0, csv.find("\r\n")), "Date / Time,Level,Flow,Fwd Tot");
+  EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 1 + 192);
+  EXPECT_NE(csv.find("\r\n03/05/2021 00:00,"), std::string::npos);  // midnight, next day's date
+
+  CliRun missing = RunCli({"import", "--database", db + "-gone", "--output", output});
+  EXPECT_EQ(missing.exitCode, kExitDatabaseMissing);
+  EXPECT_EQ(missing.lastErrLine(), "Could not find Palm DataFile!!");
+  CliRun folderAsDatabase = RunCli({"ids", "--database", QString::fromStdString(folder.string())});
+  EXPECT_EQ(folderAsDatabase.exitCode, kExitDownloadError);
+  EXPECT_EQ(folderAsDatabase.lastErrLine(), "Error!!");
 }
 
 TEST_F(Cli, UsageErrorsExitWith64AndHelpDescribesTheCommand) {

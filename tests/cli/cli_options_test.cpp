@@ -37,12 +37,22 @@ TEST(CliOptions, UsageErrorsSayWhatIsWrong) {
                         Case{{"download", "--device", "d", "--slave", "x1"}, "x1"},
                         Case{{"download", "--device", "d", "--slave", "256"}, "256"},
                         Case{{"download", "--device", "d", "--slave", "-1"}, "-1"},
-                        Case{{"download", "--device", "d", "--verbose"}, "--verbose"}}) {
+                        Case{{"download", "--device", "d", "--verbose"}, "--verbose"},
+                        Case{{"import"}, "--database"},
+                        Case{{"import", "--database", "x.pdb", "--module", "256"}, "256"},
+                        Case{{"import", "--database", "x.pdb", "--device", "d"}, "--device"},
+                        Case{{"download", "--device", "d", "--module", "3"}, "--module"},
+                        Case{{"ids", "--database", "x.pdb", "--output", "o.csv"}, "--output"}}) {
     CliParse p = ParseCliArguments(c.args);
     EXPECT_FALSE(p.ok);
     EXPECT_NE(p.error.find(c.mentions), std::string::npos) << p.error;
   }
   EXPECT_TRUE(ParseCliArguments({"--help"}).options.help);
+
+  CliParse import = ParseCliArguments({"import", "--database", "x.pdb", "--module", "12"});
+  ASSERT_TRUE(import.ok) << import.error;
+  EXPECT_EQ(import.options.command, CliCommand::Import);
+  EXPECT_EQ(import.options.module, "12");
 }
 
 }  // namespace
