@@ -14,6 +14,7 @@ import datetime
 import json
 import math
 import os
+import re
 import select
 import signal
 import struct
@@ -38,6 +39,7 @@ SETUP_TEXT_LENGTH = 16
 ERASED = 0xFF
 
 DISPLAY_FIRST_REGISTER = 24
+DISPLAY_LAST_REGISTER = 63
 DISPLAY_LINE_CHARS = 20
 STATUS_FIRST_REGISTER = 76
 STATUS_BYTES = 16
@@ -258,8 +260,184 @@ def parse_datetime(text, what):
         raise ValueError(f"{what}: {text!r} is not a date and time like 2021-03-06T10:00")
 
 
+# --- Live values, display fields and keypad --------------------------------------------------
+
+LIVE_FIELDS = ("flow", "velocity", "forward_total", "reverse_total", "alarm")
+LIVE_TOTALS = ("forward_total", "reverse_total")
+TOTAL_MAX = 256 * 65536 - 1  # the largest total the live block's four bytes carry
+FLOAT_MAX = struct.unpack(">f", bytes.fromhex("7F7FFFFF"))[0]
+DISPLAY_FIELD = re.compile(r"\{([A-Za-z_]\w*)(?::([^{}]*))?\}")
+DISPLAY_NAMES = set(LIVE_FIELDS) | {"t"}
+SCRIPT_KEYS = {"after", "live", "display"}
+
+
+def formula_names(formula):
+    """The names a formula reads, its functions left out."""
+    called = {id(node.func) for node in ast.walk(formula.tree) if isinstance(node, ast.Call)}
+    return {node.id for node in ast.walk(formula.tree)
+            if isinstance(node, ast.Name) and id(node) not in called}
+
+
+def live_source(desc, field, what):
+    """A live field's number, checked now, or its Formula of t, n and the fields before it."""
+    if isinstance(desc, str):
+        try:
+            formula = Formula(desc)
+        except SyntaxError as error:
+            raise ValueError(f"{what}: formula {desc!r}: {error.msg}") from None
+        allowed = {"t", "n", *LIVE_FIELDS[:LIVE_FIELDS.index(field)], *_FORMULA_CONSTANTS}
+        unknown = formula_names(formula) - allowed
+        if unknown:
+            raise ValueError(f"{what}: unknown names {sorted(unknown)} (a formula may use t, n "
+                             f"and the fields before {field})")
+        return formula
+    # A number out of range is refused, as it always was; only formulas are clamped.
+    total_bytes(desc) if field in LIVE_TOTALS else meter_float(desc)
+    return desc
+
+
+def clamp_live(field, value):
+    """A formula's result as the live block can carry it."""
+    if field in LIVE_TOTALS:
+        if isinstance(value, float):
+            if math.isnan(value):
+                raise ValueError("not a number")
+            if math.isinf(value):
+                return TOTAL_MAX if value > 0 else 0
+            value = math.floor(value)
+        return min(max(value, 0), TOTAL_MAX)
+    if value == value:  # NaN passes as it is; anything else is kept within single precision
+        value = min(max(value, -FLOAT_MAX), FLOAT_MAX)
+    return float(value)
+
+
+def as_sent(value):
+    """A float as the far end decodes it (single precision)."""
+    return struct.unpack(">f", meter_float(value))[0]
+
+
+def display_lines(lines, what, allow_none=False):
+    if not isinstance(lines, list) or len(lines) > 4:
+        raise ValueError(f"{what}: a list of four lines at most")
+    for line in lines:
+        if line is None and allow_none:
+            continue
+        if not isinstance(line, str):
+            raise ValueError(f"{what}: a line is a text")
+        line.encode("latin-1")  # as before: only Latin-1 reaches the display
+    return lines
+
+
+def render_line(text, values):
+    """Fills {name:format} fields from the live values; a field it cannot fill stays as written."""
+    def field(match):
+        name, fmt = match.group(1), match.group(2) or ""
+        if name not in DISPLAY_NAMES or re.search(r"\d{4,}", fmt):  # no huge widths
+            return match.group(0)
+        value = values[name]
+        if not fmt and isinstance(value, float):
+            fmt = ".7g"  # single precision's digits, not the double's noise
+        try:
+            return format(value, fmt)
+        except (ValueError, TypeError, OverflowError):
+            return match.group(0)
+    return DISPLAY_FIELD.sub(field, text)
+
+
+def has_fields(text):
+    return any(m.group(1) in DISPLAY_NAMES for m in DISPLAY_FIELD.finditer(text))
+
+
+class Keypad:
+    """The KX40's front panel, small: a home screen, a menu and four screens behind it."""
+
+    MENU = ("1 Flow Units", "2 Totalizer", "3 Alarms", "4 Meter ID")
+    SCREENS = ("units", "totals", "alarms", "id")
+    UNITS = (("CFS", 1.0), ("CFM", 60.0), ("GPM", 448.831), ("MGD", 0.646316),
+             ("LPS", 28.317016), ("M3H", 101.952))
+    ALARMS = ((1, "Setpoint 1"), (2, "Setpoint 2"), (4, "Setpoint 3"), (8, "Lost Signal"),
+              (16, "4-20 Loop#1"), (32, "4-20 Loop#2"))
+    HELP = {"home": "M=Menu  .=Help", "menu": "N/L move E=open M=bk",
+            "units": "N/L unit E=store", "totals": "2nd 0=reset M=back",
+            "alarms": "M=back", "id": "M=back"}
+
+    def __init__(self, options, slave, reset_totals):
+        if options is True:
+            options = {}
+        if not isinstance(options, dict) or set(options) - {"unit"}:
+            raise ValueError('keypad: true, or an object with "unit"')
+        names = [name for name, _ in self.UNITS]
+        unit = options.get("unit", "CFS")
+        if unit not in names:
+            raise ValueError(f"keypad.unit: one of {', '.join(names)}")
+        self.unit = self.choice = names.index(unit)
+        self.slave = slave
+        self.reset_totals = reset_totals
+        self.screen = "home"
+        self.cursor = 0
+        self.second = False
+        self.note = None  # replaces line 4 until the next key
+
+    def press(self, key, now):
+        second, self.second, self.note = self.second, False, None
+        if key == ".":
+            self.note = self.HELP[self.screen]
+        elif key == "F":
+            self.second, self.note = True, "2nd"
+        elif key == "M":
+            if self.screen == "home":
+                self.screen, self.cursor = "menu", 0
+            else:
+                self.screen = "home" if self.screen == "menu" else "menu"
+        elif self.screen == "menu":
+            if key in "NL":
+                self.cursor = (self.cursor + (1 if key == "N" else -1)) % len(self.MENU)
+            elif key in "1234" or key == "E":
+                if key != "E":
+                    self.cursor = int(key) - 1
+                self.screen = self.SCREENS[self.cursor]
+                self.choice = self.unit
+        elif self.screen == "units":
+            if key in "NL":
+                self.choice = (self.choice + (1 if key == "N" else -1)) % len(self.UNITS)
+            elif key == "E":
+                self.unit = self.choice
+                self.note = f"Stored {self.UNITS[self.unit][0]}"
+        elif self.screen == "totals" and key == "0" and second:
+            self.reset_totals(now)
+            self.note = "Totals reset"
+
+    def lines(self, home, values):
+        screen = self.screen
+        if screen == "home":
+            lines = list(home)
+        elif screen == "menu":
+            lines = [(">" if i == self.cursor else " ") + text for i, text in enumerate(self.MENU)]
+        elif screen == "units":
+            name, factor = self.UNITS[self.choice]
+            lines = ["Flow Units", f"Flow {values['flow'] * factor:11.3f} {name}",
+                     f"Unit {name}" + ("  (stored)" if self.choice == self.unit else ""),
+                     "N/L unit  E=store"]
+        elif screen == "totals":
+            lines = ["Totalizer", f"Fwd {values['forward_total']:16d}",
+                     f"Rev {values['reverse_total']:16d}", "2nd 0=reset"]
+        elif screen == "alarms":
+            alarm = values["alarm"]
+            word = math.floor(alarm) if math.isfinite(alarm) else 0
+            labels = [text for bit, text in self.ALARMS if word & bit] or ["None"]
+            if len(labels) > 3:
+                labels = labels[:2] + [f"+{len(labels) - 2} more"]
+            lines = [f"Alarms {word:13d}"] + labels
+        else:
+            lines = ["Meter ID", f"ID {self.slave:03d}", f"Modbus slave {self.slave}"]
+        lines += [""] * (4 - len(lines))
+        if self.note is not None:
+            lines[3] = self.note
+        return lines
+
+
 SCENARIO_KEYS = {"description", "slave", "portable", "channels", "log", "last_download", "status",
-                 "display", "live", "registers", "faults"}
+                 "display", "live", "registers", "faults", "script", "keypad"}
 LOG_KEYS = {"start", "end", "generator", "records", "last_download"}
 
 
@@ -294,7 +472,15 @@ class Meter:
             scenario.get("last_download", log.get("last_download", start)), "last_download")
         self._load_status(scenario, log)
         self._load_display(scenario.get("display", []))
-        self._load_live(scenario.get("live", {}))
+        self._load_live(scenario.get("live", {}), scenario.get("script", []))
+        keypad = scenario.get("keypad", False)
+        self.keypad = (None if keypad is False or keypad is None
+                       else Keypad(keypad, self.slave, self.reset_totals))
+        # Only a display that changes is drawn at each read; a fixed one stays in the registers.
+        self.display_changes = bool(
+            self.keypad or any(has_fields(line) for line in self.display)
+            or any(display is not None for _, _, display in self.script))
+        self.started = time.monotonic()
         for register, value in scenario.get("registers", {}).items():
             self.registers[int(register, 0)] = int(value) & 0xFFFF
 
@@ -403,29 +589,118 @@ class Meter:
             self.registers[STATUS_FIRST_REGISTER + i] = block[2 * i] << 8 | block[2 * i + 1]
 
     def _load_display(self, lines):
-        if len(lines) > 4:
-            raise ValueError("display: four lines at most")
-        for n in range(4):
-            text = lines[n] if n < len(lines) else ""
-            data = text.encode("latin-1")[:DISPLAY_LINE_CHARS].ljust(DISPLAY_LINE_CHARS, b" ")
+        display_lines(lines, "display")
+        self.display = [lines[n] if n < len(lines) else "" for n in range(4)]
+        self._write_display(self.display)
+
+    def _write_display(self, lines):
+        for n, text in enumerate(lines):
+            data = text.encode("latin-1", "replace")[:DISPLAY_LINE_CHARS].ljust(
+                DISPLAY_LINE_CHARS, b" ")
             first = DISPLAY_FIRST_REGISTER + 10 * n
             for i in range(10):
                 self.registers[first + i] = data[2 * i] << 8 | data[2 * i + 1]
 
-    def _load_live(self, live):
+    def _load_live(self, live, script):
         head = parse_bytes(live.get("header", [0x00, 0x14]), "live.header")
         if len(head) != 2:
             raise ValueError("live.header: two bytes")
+        self.live_header = head
+        self.live_raw = None
         if "raw" in live:
-            block = parse_bytes(live["raw"], "live.raw")
-            if len(block) != 20:
+            self.live_raw = parse_bytes(live["raw"], "live.raw")
+            if len(self.live_raw) != 20:
                 raise ValueError("live.raw: the live block is 20 bytes")
-        else:
-            block = (meter_float(live.get("flow", 0.0)) + meter_float(live.get("velocity", 0.0))
-                     + total_bytes(live.get("forward_total", 0))
-                     + total_bytes(live.get("reverse_total", 0))
-                     + meter_float(live.get("alarm", 0)))
-        self.live_reply_body = head + block
+        self.live_sources = {}
+        for field in LIVE_FIELDS:
+            default = 0 if field in LIVE_TOTALS else 0.0
+            self.live_sources[field] = live_source(live.get(field, default), field, f"live.{field}")
+        self.script = []  # (after, live sources, display lines or None), in the given order
+        if not isinstance(script, list):
+            raise ValueError("script: a list of steps")
+        for k, step in enumerate(script):
+            what = f"script[{k}]"
+            if not isinstance(step, dict) or set(step) - SCRIPT_KEYS:
+                raise ValueError(f"{what}: an object with {', '.join(sorted(SCRIPT_KEYS))}")
+            after = step.get("after", 0)
+            if isinstance(after, bool) or not isinstance(after, (int, float)) or after < 0:
+                raise ValueError(f"{what}.after: seconds, not negative")
+            changes = step.get("live", {})
+            if not isinstance(changes, dict) or set(changes) - set(LIVE_FIELDS):
+                raise ValueError(f"{what}.live: only {', '.join(LIVE_FIELDS)}")
+            if changes and self.live_raw is not None:
+                raise ValueError(f"{what}.live: the live block is fixed by live.raw")
+            sources = {f: live_source(v, f, f"{what}.live.{f}") for f, v in changes.items()}
+            display = step.get("display")
+            if display is not None:
+                display_lines(display, f"{what}.display", allow_none=True)
+            self.script.append((after, sources, display))
+        self.live_count = 0  # function-99 replies sent so far
+        self.live_last = {}  # each formula's last good value, used when it fails
+        self.total_offsets = {field: 0 for field in LIVE_TOTALS}
+
+    def live_values(self, now):
+        """The live values at `now` as the block carries them, and the block."""
+        t = now - self.started
+        if self.live_raw is not None:
+            block = self.live_raw
+            values = {"flow": struct.unpack(">f", block[0:4])[0],
+                      "velocity": struct.unpack(">f", block[4:8])[0],
+                      "forward_total": block[8] * 65536 + block[9] * 4096 + block[10] * 256
+                      + block[11],
+                      "reverse_total": block[12] * 65536 + block[13] * 4096 + block[14] * 256
+                      + block[15],
+                      "alarm": struct.unpack(">f", block[16:20])[0], "t": t}
+            return values, block
+        sources = dict(self.live_sources)
+        for after, changes, _ in self.script:
+            if t >= after:
+                sources.update(changes)
+        names = {"t": t, "n": self.live_count}
+        values = {"t": t}
+        block = b""
+        for field in LIVE_FIELDS:
+            value = sources[field]
+            if isinstance(value, Formula):
+                try:
+                    value = clamp_live(field, value(names))
+                except (ArithmeticError, ValueError, TypeError):
+                    value = self.live_last.get(field, 0)
+                self.live_last[field] = value
+            if field in LIVE_TOTALS:
+                value = max(int(value) - self.total_offsets[field], 0)
+                block += total_bytes(value)
+            else:
+                block += meter_float(value)
+                value = as_sent(value)
+            names[field] = values[field] = value
+        return values, block
+
+    def live_reply_body(self, now):
+        body = self.live_header + self.live_values(now)[1]
+        self.live_count += 1
+        return body
+
+    def reset_totals(self, now):
+        """The keypad's totalizer reset: from now on the totals count from zero."""
+        values = self.live_values(now)[0]
+        for field in LIVE_TOTALS:
+            self.total_offsets[field] += values[field]
+
+    def refresh_display(self, now):
+        values = self.live_values(now)[0]
+        home = list(self.display)
+        for after, _, display in self.script:
+            if display is not None and values["t"] >= after:
+                for n, line in enumerate(display):
+                    if line is not None:  # null, or a shorter list, keeps a line as it was
+                        home[n] = line
+        home = [render_line(line, values) for line in home]
+        self._write_display(self.keypad.lines(home, values) if self.keypad else home)
+
+    def press(self, key, now):
+        if self.keypad is not None:
+            self.keypad.press(chr(key), now)
 
     def read_log_memory(self, bank, hi, lo, length):
         """`length` bytes of memory from (bank, hi, lo); the ring wraps from bank 23 to bank 8."""
@@ -662,7 +937,7 @@ class Simulator:
             entry["action"] = "exception"
             entry["code"] = exception.code
         else:
-            reply, entry["action"] = self.answer(frame, entry)
+            reply, entry["action"] = self.answer(frame, entry, now)
             if reply is None:
                 self.log(entry)
                 return
@@ -676,14 +951,17 @@ class Simulator:
         self.log(entry)
         self.schedule(reply, frame, arrived, now, delay, late)
 
-    def answer(self, frame, entry):
-        """The meter's reply to a request whose CRC and address are good."""
+    def answer(self, frame, entry, now):
+        """The meter's reply to a request whose CRC and address are good, at time `now`."""
         meter = self.meter
         slave, function = frame[0], frame[1]
         if function == 3:
             start, count = entry["start"], entry["count"]
             if not 1 <= count <= 125:
                 return self.exception(frame, 3, entry)
+            if (meter.display_changes and start <= DISPLAY_LAST_REGISTER
+                    and start + count > DISPLAY_FIRST_REGISTER):
+                meter.refresh_display(now)
             data = bytearray()
             for register in range(start, start + count):
                 value = meter.read_register(register & 0xFFFF)
@@ -699,6 +977,7 @@ class Simulator:
                     key = value & 0xFF
                     entry["key"] = chr(key) if 32 <= key < 127 else key
                     meter.keys.append(key)
+                    meter.press(key, now)
             return with_crc(frame[:6]), "answered"
         if function == 96:
             words = entry["count"]
@@ -711,7 +990,7 @@ class Simulator:
         if function == 97:
             return with_crc(bytes((slave, 0x61)) + bytes(meter.last_download)), "answered"
         if function == 99:
-            return with_crc(bytes((slave, 0x63)) + meter.live_reply_body), "answered"
+            return with_crc(bytes((slave, 0x63)) + meter.live_reply_body(now)), "answered"
         return self.exception(frame, 1, entry)
 
     @staticmethod
