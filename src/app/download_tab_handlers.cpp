@@ -17,6 +17,7 @@ class DownloadTabHandlers::Busy {
  public:
   explicit Busy(DownloadTabHandlers& owner) : owner_(owner) {
     owner_.running_ = true;
+    owner_.session_.longOperationRunning = true;
     for (const QPointer<QWidget>& widget : owner_.otherPortUsers()) {
       if (widget && widget->isEnabled()) {
         widget->setEnabled(false);
@@ -29,6 +30,7 @@ class DownloadTabHandlers::Busy {
       if (widget) widget->setEnabled(true);
     }
     owner_.running_ = false;
+    owner_.session_.longOperationRunning = false;
   }
   Busy(const Busy&) = delete;
   Busy& operator=(const Busy&) = delete;

@@ -13,6 +13,7 @@
 #include <QTimer>
 
 #include "app/byte_text.h"
+#include "app/display_meter_handlers.h"
 #include "app/download_tab_handlers.h"
 #include "app/meter_type_arrangement.h"
 #include "app/port_error_box.h"
@@ -65,6 +66,7 @@ MainWindow::MainWindow(Session& session, QWidget* parent)
       [this](const PortErrorMessage& message) { ShowPortErrorBox(this, message); });
   connectHandlers();
   downloadTab_ = new DownloadTabHandlers(controls_, session_, this);
+  new DisplayMeterHandlers(controls_, session_, this);
   load();
 }
 
@@ -96,6 +98,10 @@ void MainWindow::connectHandlers() {
     connect(c.Option5[i], &QRadioButton::toggled, this, [this, i](bool on) {
       if (on) onOption5Click(i);
     });
+    // A click on the option already selected applies it again (toggled does not fire then), so
+    // the fourth type's polling can be restarted after leaving the page. Applying an arrangement
+    // twice changes nothing more.
+    connect(c.Option5[i], &QRadioButton::clicked, this, [this, i] { onOption5Click(i); });
   }
   connect(c.Text1, &QLineEdit::textChanged, this, &MainWindow::onText1Change);
   connect(c.Text2, &QLineEdit::textChanged, this, &MainWindow::onText2Change);

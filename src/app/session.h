@@ -26,6 +26,9 @@ class Session {
   SettingsRecord settings;
   RecordTable records;
   MeterLink link;
+  // True while a download, an import or an ID scan runs: the polling cycles leave the port and
+  // the table alone meanwhile.
+  bool longOperationRunning = false;
 
  private:
   QString settingsFolder_;

@@ -9,7 +9,9 @@ namespace norvale {
 //                      [--output FILE]
 // norvale-cli import --database FILE [--module ID] [--output FILE]
 // norvale-cli ids --database FILE
-enum class CliCommand { Download, Import, Ids };
+// norvale-cli live --device PATH [--baud RATE] [--slave ID] [--meter KX50|KX60|KX90]
+//                  [--flow-unit UNIT] [--flow-format FORMAT] [--velocity-unit FPS|MPS] [--count N]
+enum class CliCommand { Download, Import, Ids, Live };
 
 struct CliOptions {
   CliCommand command = CliCommand::Download;
@@ -21,6 +23,11 @@ struct CliOptions {
   std::string output = "Logdata.csv";
   std::string database;  // handheld backup database
   std::string module;    // the ID box's text; empty: "Dont Separate"
+  std::string meter = "KX50";
+  int flowUnit = -1;  // list positions of the window's unit boxes; -1 none chosen
+  int flowFormat = -1;
+  int velocityUnit = -1;
+  int count = 0;  // polls; 0 without end
   bool help = false;
 };
 

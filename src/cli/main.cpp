@@ -2,6 +2,8 @@
 #include <unistd.h>
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
+#include <array>
 #include <cstdio>
 #include <optional>
 #include <string>
@@ -19,6 +21,7 @@
 #include "link/qt_event_pump.h"
 #include "link/qt_serial_port.h"
 #include "link/system_clock.h"
+#include "live/live_cycle.h"
 #include "output/record_table.h"
 
 namespace {
@@ -90,6 +93,53 @@ int ReadDatabase(const norvale::CliOptions& options, norvale::SettingsRecord& se
   return ExitCodeOf(*outcome);
 }
 
+// The display boxes of the live page, printed on standard output once per answered poll.
+class PrintedLiveDisplay : public norvale::LiveDisplayView {
+ public:
+  void setDisplayLine(int index, const std::string& text) override {
+    if (index >= 0 && index < static_cast<int>(lines_.size())) lines_[index] = text;
+  }
+  void print(bool kx60) {
+    for (int i = 0; i < static_cast<int>(lines_.size()); ++i) {
+      if (i != 3 || kx60) std::printf("%s\n", lines_[i].c_str());
+    }
+    std::printf("\n");
+    std::fflush(stdout);
+  }
+
+ private:
+  std::array<std::string, 5> lines_;
+};
+
+int Live(const norvale::CliOptions& options, norvale::SettingsRecord& settings) {
+  using namespace norvale;
+  constexpr int kPollMilliseconds = 1000;
+  QtSerialPort port([&](int) { return options.device; });
+  SystemClock clock;
+  QtEventPump pump;
+  MeterLink link(settings, port, clock, pump, [](const PortErrorMessage& message) {
+    std::fprintf(stderr, "%s: %s\n", message.text.c_str(), message.details.c_str());
+  });
+  const LiveChoices choices{options.flowUnit, options.flowFormat, options.velocityUnit,
+                            options.meter == "KX60"};
+  PrintedLiveDisplay display;
+  int answered = 0;
+  for (int poll = 1; options.count == 0 || poll <= options.count; ++poll) {
+    QElapsedTimer period;
+    period.start();
+    if (RunLiveCycle(link, settings.CommSlaveID, choices, display)) {
+      ++answered;
+      display.print(choices.kx60);
+    } else {
+      std::fprintf(stderr, "No answer to poll %d\n", poll);
+    }
+    if (options.count != 0 && poll == options.count) break;
+    // The rest of the second in the event loop, as the window's timer would wait.
+    while (period.elapsed() < kPollMilliseconds) pump.waitBriefly();
+  }
+  return answered > 0 ? kExitFileWritten : kExitDownloadError;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -117,6 +167,7 @@ int main(int argc, char** argv) {
   RecordTable records;
   TerminalDownloadView view(stderr, isatty(STDERR_FILENO) != 0);
 
+  if (options.command == CliCommand::Live) return Live(options, settings);
   int exitCode = options.command == CliCommand::Download
                      ? Download(options, settings, records, view)
                      : ReadDatabase(options, settings, records, view);

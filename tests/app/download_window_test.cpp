@@ -12,8 +12,12 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <chrono>
+#include <functional>
 #include <memory>
+#include <string>
+#include <vector>
 
+#include "app/display_meter_handlers.h"
 #include "app/main_window.h"
 #include "app/record_grid.h"
 #include "app/session.h"
@@ -140,43 +144,66 @@ TEST_F(DownloadWindow, SinceLastTimeAppearsWithTheMeterOptionAndReadsOnlyTheNewR
   EXPECT_EQ(blockReads, 7);
 }
 
+// The window over a simulator that leaves the given functions unanswered, with its own settings
+// folder; the current folder is restored afterwards.
+struct SilentMeterWindow {
+  explicit SilentMeterWindow(std::vector<std::string> silence) : sim(scenario.path(), silence) {}
+  ~SilentMeterWindow() { QDir::setCurrent(startFolder); }
+  double secondsFor(const std::function<void()>& action) {
+    auto begin = std::chrono::steady_clock::now();
+    action();
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
+  }
+
+  const QString startFolder = QDir::currentPath();
+  ScenarioFile scenario{kScenario};
+  SimulatorProcess sim;
+  QTemporaryDir folder;
+  QtSerialPort port{[this](int) { return sim.devicePath(); }};
+  SystemClock clock;
+  QtEventPump pump;
+  Session session{folder.path(), port, clock, pump};
+  MainWindow window{session};
+};
+
 // "E&xit", or closing the window, while the download waits on a meter that does not answer (the
 // status read alone would wait 30 s): the wait ends at once, the port closes, no file is written.
 TEST(DownloadWindowEnd, ExitAndCloseEndADownloadThatWaitsAtOnce) {
   for (bool viaMenu : {true, false}) {
     SCOPED_TRACE(viaMenu ? "E&xit" : "close");
-    ScenarioFile scenario{kScenario};
-    SimulatorProcess sim{scenario.path(), {"--silent", "3"}};
-    ASSERT_TRUE(sim.started()) << sim.error();
-    const QString startFolder = QDir::currentPath();
-    QTemporaryDir folder;
-    QtSerialPort port{[&](int) { return sim.devicePath(); }};
-    SystemClock clock;
-    QtEventPump pump;
-    Session session(folder.path(), port, clock, pump);
-    MainWindow window(session);
-    window.show();
+    SilentMeterWindow w({"--silent", "3"});
+    ASSERT_TRUE(w.sim.started()) << w.sim.error();
+    w.window.show();
     bool ended = false;
-    window.setProgramEnd([&] { ended = true; });
-    QTimer::singleShot(300, &window, [&] {
+    w.window.setProgramEnd([&] { ended = true; });
+    QTimer::singleShot(300, &w.window, [&] {
       if (viaMenu) {
-        window.controls().File_mnu->trigger();
+        w.window.controls().File_mnu->trigger();
       } else {
-        window.close();
+        w.window.close();
       }
     });
-    auto begin = std::chrono::steady_clock::now();
-    window.controls().Command2->click();
-    double seconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
-    EXPECT_LT(seconds, 2.0);
+    EXPECT_LT(w.secondsFor([&] { w.window.controls().Command2->click(); }), 2.0);
     EXPECT_EQ(ended, viaMenu);
-    EXPECT_FALSE(window.isVisible());
-    EXPECT_FALSE(port.portOpen());
-    EXPECT_FALSE(QFile::exists(QDir(folder.path()).filePath("Logdata.csv")));
-    EXPECT_TRUE(QFile::exists(QDir(folder.path()).filePath("KX40dwn.ini")));
-    QDir::setCurrent(startFolder);
+    EXPECT_FALSE(w.window.isVisible());
+    EXPECT_FALSE(w.port.portOpen());
+    EXPECT_FALSE(QFile::exists(QDir(w.folder.path()).filePath("Logdata.csv")));
+    EXPECT_TRUE(QFile::exists(QDir(w.folder.path()).filePath("KX40dwn.ini")));
   }
+}
+
+// "E&xit" while the keypad cycle waits on a meter that answers nothing (four display reads of
+// 30 s each): the tick returns at once.
+TEST(DownloadWindowEnd, ExitEndsAKeypadCycleThatWaitsAtOnce) {
+  SilentMeterWindow w({"--silent", "3", "--silent", "16"});
+  ASSERT_TRUE(w.sim.started()) << w.sim.error();
+  w.window.setProgramEnd([] {});
+  auto* page = w.window.findChild<DisplayMeterHandlers*>();
+  ASSERT_NE(page, nullptr);
+  w.window.controls().Command1[14]->click();
+  QTimer::singleShot(300, &w.window, [&] { w.window.controls().File_mnu->trigger(); });
+  EXPECT_LT(w.secondsFor([&] { page->onTimer1Tick(); }), 2.0);
+  EXPECT_FALSE(w.port.portOpen());
 }
 
 }  // namespace

@@ -158,6 +158,28 @@ TEST_F(Cli, ImportAndIdsReadTheHandheldDatabase) {
   EXPECT_EQ(folderAsDatabase.lastErrLine(), "Error!!");
 }
 
+TEST_F(Cli, LivePrintsTheDisplayLinesOncePerAnsweredPoll) {
+  ScenarioFile scenario(R"({"live": {"flow": 1, "velocity": 2.5, "forward_total": 4097,
+                                     "reverse_total": 7, "alarm": 9}})");
+  SimulatorProcess meter(scenario.path());
+  ASSERT_TRUE(meter.started()) << meter.error();
+  const QString device = QString::fromStdString(meter.devicePath());
+  CliRun run = RunCli({"live", "--device", device, "--meter", "KX60", "--flow-unit", "GPM",
+                       "--flow-format", "#.##", "--count", "2"});
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  const std::string poll =
+      "Flow = 448.83\nVelocity = 2.50000014901162\nForward Total = 4097\nReverse Total = 7\n"
+      " Setpoint 1  Lost Signal \n\n";
+  EXPECT_EQ(run.out, poll + poll);
+
+  SimulatorProcess silent(scenario.path(), {"--silent", "99"});
+  ASSERT_TRUE(silent.started()) << silent.error();
+  CliRun none =
+      RunCli({"live", "--device", QString::fromStdString(silent.devicePath()), "--count", "1"});
+  EXPECT_EQ(none.exitCode, kExitDownloadError);
+  EXPECT_EQ(none.out, "");
+}
+
 TEST_F(Cli, UsageErrorsExitWith64AndHelpDescribesTheCommand) {
   CliRun bad = RunCli({"download", "--device", "/dev/null", "--baud", "9601"});
   EXPECT_EQ(bad.exitCode, kExitUsage);

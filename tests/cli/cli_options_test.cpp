@@ -42,7 +42,11 @@ TEST(CliOptions, UsageErrorsSayWhatIsWrong) {
                         Case{{"import", "--database", "x.pdb", "--module", "256"}, "256"},
                         Case{{"import", "--database", "x.pdb", "--device", "d"}, "--device"},
                         Case{{"download", "--device", "d", "--module", "3"}, "--module"},
-                        Case{{"ids", "--database", "x.pdb", "--output", "o.csv"}, "--output"}}) {
+                        Case{{"ids", "--database", "x.pdb", "--output", "o.csv"}, "--output"},
+                        Case{{"live", "--device", "d", "--flow-unit", "XYZ"}, "XYZ"},
+                        Case{{"live", "--device", "d", "--count", "0"}, "0"},
+                        Case{{"live", "--device", "d", "--since-last"}, "--since-last"},
+                        Case{{"download", "--device", "d", "--meter", "KX60"}, "--meter"}}) {
     CliParse p = ParseCliArguments(c.args);
     EXPECT_FALSE(p.ok);
     EXPECT_NE(p.error.find(c.mentions), std::string::npos) << p.error;
@@ -53,6 +57,15 @@ TEST(CliOptions, UsageErrorsSayWhatIsWrong) {
   ASSERT_TRUE(import.ok) << import.error;
   EXPECT_EQ(import.options.command, CliCommand::Import);
   EXPECT_EQ(import.options.module, "12");
+
+  CliParse live =
+      ParseCliArguments({"live", "--device", "d", "--meter", "KX60", "--flow-unit", "BPH",
+                         "--flow-format", "#.###", "--velocity-unit", "MPS", "--count", "3"});
+  ASSERT_TRUE(live.ok) << live.error;
+  EXPECT_EQ(live.options.flowUnit, 14);
+  EXPECT_EQ(live.options.flowFormat, 3);
+  EXPECT_EQ(live.options.velocityUnit, 1);
+  EXPECT_EQ(live.options.count, 3);
 }
 
 }  // namespace
