@@ -81,7 +81,8 @@ ScenarioFile::~ScenarioFile() {
   if (!path_.empty()) unlink(path_.c_str());
 }
 
-SimulatorProcess::SimulatorProcess(const std::string& scenarioPath, std::vector<std::string> args) {
+SimulatorProcess::SimulatorProcess(const std::string& scenarioPath, std::vector<std::string> args,
+                                   std::string script) {
   std::string dirPattern = tempDirectory() + "/norvale-sim-XXXXXX";
   if (!mkdtemp(dirPattern.data())) {
     error_ = "cannot make a temporary directory";
@@ -90,7 +91,7 @@ SimulatorProcess::SimulatorProcess(const std::string& scenarioPath, std::vector<
   tempDir_ = dirPattern;
   logPath_ = tempDir_ + "/requests.jsonl";
 
-  std::vector<std::string> words = {"python3", NORVALE_SIMULATOR, "--log", logPath_};
+  std::vector<std::string> words = {"python3", script, "--log", logPath_};
   if (!scenarioPath.empty()) {
     words.push_back("--scenario");
     words.push_back(scenarioPath);

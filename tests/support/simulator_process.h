@@ -47,7 +47,10 @@ struct SimulatorRequest {
 // The destructor stops it (SIGTERM, then SIGKILL) and removes its temporary files.
 class SimulatorProcess {
  public:
-  explicit SimulatorProcess(const std::string& scenarioPath, std::vector<std::string> args = {});
+  // `script` is the simulator to run: the meter by default, or the modem (tools/modem_sim.py,
+  // which starts a meter behind it from the same scenario).
+  explicit SimulatorProcess(const std::string& scenarioPath, std::vector<std::string> args = {},
+                            std::string script = NORVALE_SIMULATOR);
   ~SimulatorProcess();
   SimulatorProcess(const SimulatorProcess&) = delete;
   SimulatorProcess& operator=(const SimulatorProcess&) = delete;
