@@ -11,6 +11,9 @@ class EventPump {
   // One round of a polling wait: run events, blocking until something happens (such as bytes
   // arriving) or a few milliseconds pass, so that a wait never spins a core.
   virtual void waitBriefly() = 0;
+  // Waits without running any event: the modem's guard times, during which the window may not
+  // answer.
+  virtual void pauseWithoutYield(double seconds) = 0;
 
   // The program is ending: long work that yields stops at its next yield.
   void requestStop() { stopRequested_ = true; }

@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <QThread>
 
 namespace norvale {
 
@@ -16,6 +17,10 @@ void QtEventPump::waitBriefly() {
   wakeUp_.start();
   QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
   wakeUp_.stop();
+}
+
+void QtEventPump::pauseWithoutYield(double seconds) {
+  QThread::usleep(static_cast<unsigned long>(seconds * 1e6));
 }
 
 }  // namespace norvale

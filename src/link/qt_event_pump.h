@@ -13,6 +13,7 @@ class QtEventPump : public EventPump {
   explicit QtEventPump(int roundMilliseconds = 10);
   void yieldOnce() override;
   void waitBriefly() override;
+  void pauseWithoutYield(double seconds) override;
 
  private:
   QTimer wakeUp_;

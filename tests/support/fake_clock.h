@@ -32,8 +32,13 @@ class FakeEventPump : public EventPump {
     clock_.advance(roundSeconds_);
     if (onRound) onRound();
   }
+  void pauseWithoutYield(double seconds) override {
+    pausedSeconds += seconds;
+    clock_.advance(seconds);
+  }
   int yields = 0;
   int rounds = 0;
+  double pausedSeconds = 0;
   std::function<void()> onYield;
   std::function<void()> onRound;
 

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <string>
+
+#include "link/meter_link.h"
+
+namespace norvale {
+
+// The Dialer tab's status line (Label6), byte text.
+class DialerView {
+ public:
+  virtual ~DialerView() = default;
+  virtual void setDialerStatus(const std::string& text) = 0;
+};
+
+enum class DialResult { PortNotOpened, Connected, CouldNotConnect, Aborted };
+
+// Dials a meter through a Hayes modem on the link's port and leaves the port open for the other
+// functions:
+//   CR; 1 s; the modem-init text + CR; "OK" (or "Ok", "ok") within 120 s;
+//   "ATDT " + number + CR; "CONNECT" (or "Connect") within 180 s, then 3 s more of replies.
+// Everything the modem answers is shown as it arrives. `abort` (the "Hangup" button pressed
+// meanwhile) and the program ending stop the waits.
+DialResult DialModem(MeterLink& link, const std::string& initString, const std::string& number,
+                     DialerView& view, const bool& abort);
+
+// Ends the call: "+++", the guard time, "ATH0" + CR, then DTR dropped, raised and dropped again
+// with the port closed, opened and closed. With the port closed: a DTR pulse of 2 s on a port
+// opened for it, "Com port already closed". A port that cannot be opened shows the link's port
+// error and stays closed.
+void HangUpModem(MeterLink& link, DialerView& view);
+
+}  // namespace norvale
