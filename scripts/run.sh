@@ -10,25 +10,38 @@ bin="$root/build/default"
 folder="$bin"   # the settings folder: the program's own folder, which is writable here
 
 sim_pid=""
+modem_pid=""
 demo_link=""
+modem_link=""
 cleanup() {
   if [ -n "$sim_pid" ]; then kill "$sim_pid" 2>/dev/null || true; fi
+  if [ -n "$modem_pid" ]; then kill "$modem_pid" 2>/dev/null || true; fi
   if [ -n "$demo_link" ]; then rm -f "$demo_link"; fi
+  if [ -n "$modem_link" ]; then rm -f "$modem_link"; fi
 }
 trap cleanup EXIT
 
-start_demo_meter() {
+# Starts a simulator (tools/$1) on the demo scenario; its device path goes to $started and its
+# process id to $started_pid.
+start_simulator() {
   local out
   out=$(mktemp)
-  python3 tools/meter_sim.py --scenario tools/scenarios/demo.json >"$out" &
-  sim_pid=$!
+  python3 "tools/$1" --scenario tools/scenarios/demo.json >"$out" &
+  started_pid=$!
+  started=""
   for _ in $(seq 100); do
-    device=$(head -n 1 "$out")
-    [ -n "$device" ] && break
+    started=$(head -n 1 "$out")
+    [ -n "$started" ] && break
     sleep 0.05
   done
   rm -f "$out"
-  [ -n "$device" ] || { echo "The simulated meter did not start." >&2; exit 1; }
+  [ -n "$started" ] || { echo "The simulator $1 did not start." >&2; exit 1; }
+}
+
+start_demo_meter() {
+  start_simulator meter_sim.py
+  device=$started
+  sim_pid=$started_pid
   echo "Demo meter (simulator) on $device"
 }
 
@@ -49,6 +62,15 @@ else
     demo_link="$folder/com1"
     ln -sfn "$device" "$demo_link"
   fi
+fi
+
+# A simulated Hayes modem with the demo meter behind it on "Comm2", for the Dialer tab.
+if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] && [ ! -e "$folder/com2" ]; then
+  start_simulator modem_sim.py
+  modem_pid=$started_pid
+  modem_link="$folder/com2"
+  ln -sfn "$started" "$modem_link"
+  echo "Demo modem (simulator) on $started as Comm2: choose Comm2, then dial any number."
 fi
 
 if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then

@@ -8,37 +8,11 @@
 #include <QRadioButton>
 
 #include "app/byte_text.h"
+#include "app/port_users_lock.h"
 #include "app/three_state_check_box.h"
 #include "handheld/posix_handheld_file.h"
 
 namespace norvale {
-
-class DownloadTabHandlers::Busy {
- public:
-  explicit Busy(DownloadTabHandlers& owner) : owner_(owner) {
-    owner_.running_ = true;
-    owner_.session_.longOperationRunning = true;
-    for (const QPointer<QWidget>& widget : owner_.otherPortUsers()) {
-      if (widget && widget->isEnabled()) {
-        widget->setEnabled(false);
-        disabled_.push_back(widget);
-      }
-    }
-  }
-  ~Busy() {
-    for (const QPointer<QWidget>& widget : disabled_) {
-      if (widget) widget->setEnabled(true);
-    }
-    owner_.running_ = false;
-    owner_.session_.longOperationRunning = false;
-  }
-  Busy(const Busy&) = delete;
-  Busy& operator=(const Busy&) = delete;
-
- private:
-  DownloadTabHandlers& owner_;
-  std::vector<QPointer<QWidget>> disabled_;
-};
 
 DownloadTabHandlers::DownloadTabHandlers(WindowControls& controls, Session& session,
                                          QObject* parent)
@@ -59,22 +33,13 @@ DownloadTabHandlers::DownloadTabHandlers(WindowControls& controls, Session& sess
   }
 }
 
-std::vector<QPointer<QWidget>> DownloadTabHandlers::otherPortUsers() const {
-  const WindowControls& c = controls_;
-  // The download buttons themselves are handled by the download; Option5(3) starts polling.
-  std::vector<QPointer<QWidget>> widgets{c.Command6,   c.Command9, c.Command4, c.Command5,
-                                         c.Option5[3], c.Command2, c.Command7};
-  for (QPushButton* key : c.Command1) widgets.emplace_back(key);
-  return widgets;
-}
-
 void DownloadTabHandlers::onCommand2Click() {
-  if (running_) return;
+  if (session_.longOperationRunning) return;
   if (controls_.Check1->checkState() != Qt::Unchecked) {
     importDatabase();
     return;
   }
-  Busy busy(*this);
+  PortUsersLock busy(controls_, session_);
   commands_.DownloadData();
 }
 
@@ -87,14 +52,14 @@ HandheldContext DownloadTabHandlers::handheldContext(HandheldFile& file) {
 void DownloadTabHandlers::importDatabase() {
   PosixHandheldFile file;
   const bool separate = controls_.Option4[0]->isChecked();
-  Busy busy(*this);
+  PortUsersLock busy(controls_, session_);
   handheld_.ImportData(handheldContext(file), separate);
 }
 
 void DownloadTabHandlers::onCommand6Click() {
-  if (running_ || controls_.Check1->checkState() != Qt::Checked) return;
+  if (session_.longOperationRunning || controls_.Check1->checkState() != Qt::Checked) return;
   PosixHandheldFile file;
-  Busy busy(*this);
+  PortUsersLock busy(controls_, session_);
   handheld_.GetIdList(handheldContext(file));
 }
 
@@ -104,8 +69,8 @@ void DownloadTabHandlers::onOption4Click(int index) {
 }
 
 void DownloadTabHandlers::onCommand7Click() {
-  if (running_) return;
-  Busy busy(*this);
+  if (session_.longOperationRunning) return;
+  PortUsersLock busy(controls_, session_);
   commands_.SinceLastTime();
 }
 

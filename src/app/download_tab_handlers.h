@@ -39,9 +39,6 @@ class DownloadTabHandlers : public QObject, public DownloadView, public Download
   void setSinceLastTimeEnabled(bool enabled) override;
 
  private:
-  // Disables the other port and table users for the length of a download.
-  class Busy;
-  std::vector<QPointer<QWidget>> otherPortUsers() const;
   void importDatabase();
   HandheldContext handheldContext(HandheldFile& file);
 
@@ -50,7 +47,6 @@ class DownloadTabHandlers : public QObject, public DownloadView, public Download
   DownloadCommands commands_;
   ComboModuleIdBox moduleIds_;
   HandheldCommands handheld_;
-  bool running_ = false;
 };
 
 }  // namespace norvale

@@ -13,6 +13,7 @@
 #include <QTimer>
 
 #include "app/byte_text.h"
+#include "app/dialer_tab_handlers.h"
 #include "app/display_meter_handlers.h"
 #include "app/download_tab_handlers.h"
 #include "app/meter_type_arrangement.h"
@@ -67,6 +68,7 @@ MainWindow::MainWindow(Session& session, QWidget* parent)
   connectHandlers();
   downloadTab_ = new DownloadTabHandlers(controls_, session_, this);
   new DisplayMeterHandlers(controls_, session_, this);
+  new DialerTabHandlers(controls_, session_, this);
   load();
 }
 

@@ -9,6 +9,7 @@ namespace norvale {
 const char* const kCliUsage =
     "Usage: norvale-cli download --device PATH [--baud RATE] [--slave ID] [--since-last]\n"
     "                            [--portable] [--output FILE]\n"
+    "                            [--dial NUMBER [--modem-init TEXT]]\n"
     "       norvale-cli import --database FILE [--module ID] [--output FILE]\n"
     "       norvale-cli ids --database FILE\n"
     "       norvale-cli live --device PATH [--baud RATE] [--slave ID] [--meter KX50|KX60|KX90]\n"
@@ -30,6 +31,8 @@ const char* const kCliUsage =
     "  --since-last     only what the meter logged since the previous download\n"
     "                   (\"Since Last Time\", up to four attempts)\n"
     "  --portable       the meter is a portable one (its status block layout)\n"
+    "  --dial NUMBER    dial the meter through the modem on --device first, and hang up after\n"
+    "  --modem-init T   the modem's initialisation string (default \"ATE0 S0=2 &C0\")\n"
     "  --database FILE  the handheld backup database to read\n"
     "  --module ID      import only the records of this module ID (\"Modbus ID of meter\");\n"
     "                   without it, the records of every meter (\"Dont Separate\")\n"
@@ -46,7 +49,8 @@ const char* const kCliUsage =
     "Exit status: 0 file written (ids: database read; live: a poll was answered),\n"
     "             1 nothing to read,\n"
     "             2 database file not found, 3 download or read error (live: no answer),\n"
-    "             4 the CSV file could not be written, 64 usage error.\n";
+    "             4 the CSV file could not be written, 5 could not connect (--dial),\n"
+    "             64 usage error.\n";
 
 namespace {
 
@@ -128,7 +132,8 @@ CliParse ParseCliArguments(const std::vector<std::string>& arguments) {
     };
     std::string text;
     const bool meterOption = option == "--device" || option == "--baud" || option == "--slave";
-    const bool downloadOption = option == "--since-last" || option == "--portable";
+    const bool downloadOption = option == "--since-last" || option == "--portable" ||
+                                option == "--dial" || option == "--modem-init";
     const bool liveOption = option == "--meter" || option == "--flow-unit" ||
                             option == "--flow-format" || option == "--velocity-unit" ||
                             option == "--count";
@@ -155,6 +160,10 @@ CliParse ParseCliArguments(const std::vector<std::string>& arguments) {
         return fail("module ID \"" + text + "\" is not a number from 0 to 255");
       }
       options.module = text;
+    } else if (option == "--dial") {
+      if (!value(options.dial) || options.dial.empty()) return fail("--dial needs a number");
+    } else if (option == "--modem-init") {
+      if (!value(options.modemInit)) return fail("--modem-init needs a text");
     } else if (option == "--since-last") {
       options.sinceLast = true;
     } else if (option == "--portable") {

@@ -20,6 +20,8 @@ struct CliOptions {
   int slave = 1;
   bool sinceLast = false;
   bool portable = false;
+  std::string dial;  // phone number to dial first; empty: direct line
+  std::string modemInit = "ATE0 S0=2 &C0";
   std::string output = "Logdata.csv";
   std::string database;  // handheld backup database
   std::string module;    // the ID box's text; empty: "Dont Separate"
@@ -47,6 +49,7 @@ inline constexpr int kExitNothingToRead = 1;
 inline constexpr int kExitDatabaseMissing = 2;
 inline constexpr int kExitDownloadError = 3;
 inline constexpr int kExitFileError = 4;
+inline constexpr int kExitCouldNotConnect = 5;
 inline constexpr int kExitUsage = 64;
 
 }  // namespace norvale

@@ -12,6 +12,7 @@
 
 #include "cli/cli_options.h"
 #include "cli/terminal_download_view.h"
+#include "dialer/modem_dialer.h"
 #include "download/download_commands.h"
 #include "download/download_result.h"
 #include "handheld/handheld_commands.h"
@@ -46,6 +47,22 @@ class ListModuleIdBox : public norvale::ModuleIdBox {
   std::string text_;
 };
 
+// The modem's replies and the dialer's texts, each on a line of standard error.
+class PrintedDialerStatus : public norvale::DialerView {
+ public:
+  // The replies grow a byte at a time: each line is printed once it is complete.
+  void setDialerStatus(const std::string& text) override {
+    if (text.find_first_of("\r\n") == std::string::npos) {
+      if (!text.empty()) std::fprintf(stderr, "%s\n", text.c_str());
+      return;
+    }
+    if (text.back() != '\n' && text.back() != '\r') return;
+    std::string line = text.substr(0, text.find_last_not_of("\r\n") + 1);
+    line = line.substr(line.find_last_of("\r\n") + 1);
+    if (!line.empty()) std::fprintf(stderr, "Modem: %s\n", line.c_str());
+  }
+};
+
 int ExitCodeOfScan(int16_t result) {
   using namespace norvale;
   switch (result) {
@@ -60,6 +77,8 @@ int ExitCodeOfScan(int16_t result) {
   }
 }
 
+constexpr int kEscapeGuardMilliseconds = 1500;
+
 int Download(const norvale::CliOptions& options, norvale::SettingsRecord& settings,
              norvale::RecordTable& records, norvale::TerminalDownloadView& view) {
   using namespace norvale;
@@ -70,7 +89,25 @@ int Download(const norvale::CliOptions& options, norvale::SettingsRecord& settin
     std::fprintf(stderr, "%s: %s\n", message.text.c_str(), message.details.c_str());
   });
   DownloadCommands commands(link, settings, records, view, view);
+  PrintedDialerStatus modem;
+  if (!options.dial.empty()) {
+    const bool noAbort = false;
+    if (DialModem(link, options.modemInit, options.dial, modem, noAbort) != DialResult::Connected) {
+      view.setStatusText("Could not connect");
+      HangUpModem(link, modem);
+      return kExitCouldNotConnect;
+    }
+  }
   DownloadOutcome outcome = options.sinceLast ? commands.SinceLastTime() : commands.DownloadData();
+  if (!options.dial.empty()) {
+    const std::string status = view.lastStatus();
+    // The modem takes "+++" as an escape only after a second of silence on the line.
+    QElapsedTimer guard;
+    guard.start();
+    while (guard.elapsed() < kEscapeGuardMilliseconds) pump.waitBriefly();
+    HangUpModem(link, modem);
+    view.setStatusText(status);  // the download's outcome stays the last line
+  }
   return ExitCodeOf(outcome);
 }
 

@@ -180,6 +180,27 @@ TEST_F(Cli, LivePrintsTheDisplayLinesOncePerAnsweredPoll) {
   EXPECT_EQ(none.out, "");
 }
 
+// The demo meter behind a simulated Hayes modem: dial, download over the dialed line, hang up.
+TEST_F(Cli, DownloadThroughADialedLine) {
+  const std::string modem = (fs::path(NORVALE_SIMULATOR).parent_path() / "modem_sim.py").string();
+  const std::string demo = (fs::path(NORVALE_SIMULATOR).parent_path() / "scenarios" / "demo.json");
+  SimulatorProcess line(demo, {}, modem);
+  ASSERT_TRUE(line.started()) << line.error();
+  CliRun run = RunCli({"download", "--device", QString::fromStdString(line.devicePath()), "--dial",
+                       "5551234", "--output", output});
+  EXPECT_EQ(run.exitCode, kExitFileWritten) << run.err;
+  EXPECT_NE(run.err.find("Dialing 5551234\nModem: CONNECT 9600\n"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("Hanging up Line\nOkay\n"), std::string::npos) << run.err;
+  EXPECT_EQ(run.lastErrLine(), "Finished. Data in File");
+  std::string csv = ReadFile(output);
+  EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 1 + 288);
+  std::ifstream events(line.logPath());
+  std::string log((std::istreambuf_iterator<char>(events)), std::istreambuf_iterator<char>());
+  for (const char* event : {"\"dial\"", "\"connect\"", "\"escape\"", "\"hangup\""}) {
+    EXPECT_NE(log.find(event), std::string::npos) << event << " in " << log;
+  }
+}
+
 TEST_F(Cli, UsageErrorsExitWith64AndHelpDescribesTheCommand) {
   CliRun bad = RunCli({"download", "--device", "/dev/null", "--baud", "9601"});
   EXPECT_EQ(bad.exitCode, kExitUsage);

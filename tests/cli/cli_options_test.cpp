@@ -30,8 +30,10 @@ TEST(CliOptions, UsageErrorsSayWhatIsWrong) {
     std::vector<std::string> args;
     const char* mentions;
   };
-  for (const Case& c : {Case{{}, "no command"}, Case{{"upload"}, "upload"},
-                        Case{{"download"}, "--device"}, Case{{"download", "--device"}, "--device"},
+  for (const Case& c : {Case{{}, "no command"},
+                        Case{{"upload"}, "upload"},
+                        Case{{"download"}, "--device"},
+                        Case{{"download", "--device"}, "--device"},
                         Case{{"download", "--device", "d", "--baud", "9601"}, "9601"},
                         Case{{"download", "--device", "d", "--baud", "9600.0"}, "9600.0"},
                         Case{{"download", "--device", "d", "--slave", "x1"}, "x1"},
@@ -46,7 +48,8 @@ TEST(CliOptions, UsageErrorsSayWhatIsWrong) {
                         Case{{"live", "--device", "d", "--flow-unit", "XYZ"}, "XYZ"},
                         Case{{"live", "--device", "d", "--count", "0"}, "0"},
                         Case{{"live", "--device", "d", "--since-last"}, "--since-last"},
-                        Case{{"download", "--device", "d", "--meter", "KX60"}, "--meter"}}) {
+                        Case{{"download", "--device", "d", "--meter", "KX60"}, "--meter"},
+                        Case{{"import", "--database", "x.pdb", "--dial", "5"}, "--dial"}}) {
     CliParse p = ParseCliArguments(c.args);
     EXPECT_FALSE(p.ok);
     EXPECT_NE(p.error.find(c.mentions), std::string::npos) << p.error;
@@ -66,6 +69,12 @@ TEST(CliOptions, UsageErrorsSayWhatIsWrong) {
   EXPECT_EQ(live.options.flowFormat, 3);
   EXPECT_EQ(live.options.velocityUnit, 1);
   EXPECT_EQ(live.options.count, 3);
+
+  CliParse dial =
+      ParseCliArguments({"download", "--device", "d", "--dial", "555 0104", "--modem-init", "ATZ"});
+  ASSERT_TRUE(dial.ok) << dial.error;
+  EXPECT_EQ(dial.options.dial, "555 0104");
+  EXPECT_EQ(dial.options.modemInit, "ATZ");
 }
 
 }  // namespace

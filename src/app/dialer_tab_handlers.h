@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <string>
+
+#include "app/session.h"
+#include "app/window_controls.h"
+#include "dialer/modem_dialer.h"
+
+namespace norvale {
+
+// The "Dialer" tab at work: the phone list and its two boxes, which write straight into the
+// current entry, "Dial this Number" and "Hangup". While a dial or hang-up runs, the other actions
+// that use the port are disabled; "Hangup" pressed during a dial stops it and then hangs up.
+class DialerTabHandlers : public QObject, public DialerView {
+  Q_OBJECT
+
+ public:
+  DialerTabHandlers(const WindowControls& controls, Session& session, QObject* parent = nullptr);
+
+  void onGridSelectionChange();
+  void onText5Change(int index, const QString& text);
+  void onCommand4Click();
+  void onCommand5Click();
+
+  void setDialerStatus(const std::string& text) override;
+
+ private:
+  void hangUp();
+
+  const WindowControls& controls_;
+  Session& session_;
+  bool followingSelection_ = false;  // the boxes and the grid move each other
+  bool dialing_ = false;
+  bool abortDial_ = false;
+  bool hangUpAfterDial_ = false;
+};
+
+}  // namespace norvale
