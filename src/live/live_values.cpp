@@ -1,8 +1,11 @@
 #include "live/live_values.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstddef>
 #include <cstdio>
+#include <string_view>
 
 #include "download/meter_float.h"
 #include "output/number_text.h"
@@ -69,11 +72,19 @@ std::string FormatFlow(double value, int formatIndex) {
 }
 
 std::string PlainNumberText(double value) {
-  std::string text = NumberText(value);
-  if (!text.empty() && text[0] == ' ') text.erase(0, 1);
-  if (!text.empty() && text[0] == '.') text.insert(0, "0");
-  if (text.rfind("-.", 0) == 0) text.insert(1, "0");
-  return text;
+  const std::string text = NumberText(value);
+  std::string_view digits = text;
+  if (!digits.empty() && digits[0] == ' ') digits.remove_prefix(1);
+  const bool negative = !digits.empty() && digits[0] == '-';
+  if (negative) digits.remove_prefix(1);
+  // A zero goes before a leading point. Filled in place: growing the string by insert or append
+  // trips a false -Wrestrict in GCC 12 at -O3.
+  const size_t zero = !digits.empty() && digits[0] == '.' ? 1 : 0;
+  const size_t sign = negative ? 1 : 0;
+  std::string plain(sign + zero + digits.size(), '0');
+  if (negative) plain[0] = '-';
+  std::copy(digits.begin(), digits.end(), plain.begin() + static_cast<ptrdiff_t>(sign + zero));
+  return plain;
 }
 
 std::string AlarmText(double alarmWord, bool kx60) {
