@@ -9,6 +9,7 @@ meter_sim.py (beside this file) as the far end of the call. See README.md beside
 """
 
 import argparse
+import importlib.util
 import json
 import os
 import select
@@ -18,6 +19,13 @@ import sys
 import termios
 import time
 import tty
+
+# The meter simulator beside this file opens its pty the same way.
+_SIM_PATH = os.path.join(os.path.dirname(os.path.abspath(__file__)), "meter_sim.py")
+_sim_spec = importlib.util.spec_from_file_location("meter_sim", _SIM_PATH)
+_meter_sim = importlib.util.module_from_spec(_sim_spec)
+_sim_spec.loader.exec_module(_meter_sim)
+open_pty = _meter_sim.open_pty
 
 CR, LF, BS, DEL = 13, 10, 8, 127
 PLUS = ord("+")
@@ -235,16 +243,6 @@ class Modem:
 
 
 # --- ptys and the meter ----------------------------------------------------------------------
-
-
-def open_pty():
-    master, slave = os.openpty()
-    tty.setraw(slave, termios.TCSANOW)
-    attributes = termios.tcgetattr(slave)
-    attributes[3] &= ~termios.ECHO
-    termios.tcsetattr(slave, termios.TCSANOW, attributes)
-    os.set_blocking(master, False)
-    return master, slave, os.ttyname(slave)
 
 
 def start_meter(scenario, meter_args):
