@@ -13,7 +13,7 @@ if [ "${1:-}" = "--all" ]; then
   shift
 fi
 
-packages=(cmake ninja-build g++ python3 qt6-base-dev libqt6serialport6-dev)
+packages=(cmake ninja-build g++ python3 qt6-base-dev qt6-serialport-dev)
 $all && packages+=(googletest libgtest-dev mbpoll xvfb xauth)
 scripts/install_packages.sh "${packages[@]}"
 
