@@ -11,21 +11,17 @@ constexpr double kReplySeconds = 5;
 }  // namespace
 
 bool ReadLastDownloadPointer(MeterLink& link, int slave, LogPointer& pointer) {
-  MeterLink::Transaction transaction(link);
-  if (!transaction.acquired() || !link.BeginExchange(kReadLastDownloadPointer, slave)) {
+  // The reply carries no data for ReplyText, which starts empty all the same.
+  link.state().ReplyText.clear();
+  std::string reply;
+  if (link.Transact(kReadLastDownloadPointer, slave, ReadLastDownloadPointerFrame(slave),
+                    ReadLastDownloadPointerReplyShape(slave), MeterLink::Resend::Never,
+                    kReplySeconds, reply) != MeterLink::ReplyOutcome::Answered) {
     return false;
   }
-  std::string request = link.SealRequest(ReadLastDownloadPointerFrame(slave));
-  link.state().ReplyText.clear();
-  std::string frame;
-  MeterLink::ReplyOutcome outcome = link.Exchange(request, ReadLastDownloadPointerReplyShape(slave),
-                                                  MeterLink::Resend::Never, kReplySeconds, frame);
-  if (outcome == MeterLink::ReplyOutcome::NoReply) return false;
   // slave, 97, bank, address hi, address lo, CRC.
-  link.FoldReplyCrc(frame);
-  if (outcome != MeterLink::ReplyOutcome::Answered) return false;
-  pointer = {static_cast<unsigned char>(frame[2]), static_cast<unsigned char>(frame[3]),
-             static_cast<unsigned char>(frame[4])};
+  pointer = {static_cast<unsigned char>(reply[2]), static_cast<unsigned char>(reply[3]),
+             static_cast<unsigned char>(reply[4])};
   return true;
 }
 

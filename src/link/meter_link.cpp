@@ -225,51 +225,51 @@ bool MeterLink::BeginExchange(int function, int slave) {
   return true;
 }
 
-bool MeterLink::ReadHoldingRegisters(int slave, int startHi, int startLo, int count) {
+MeterLink::ReplyOutcome MeterLink::Transact(int function, int slave, const std::string& frame,
+                                            const ReplyShape& shape, Resend resend,
+                                            double giveUpSeconds, std::string& reply) {
   Transaction transaction(*this);
-  if (!transaction.acquired() || !BeginExchange(kReadHoldingRegisters, slave)) return false;
+  if (!transaction.acquired() || !BeginExchange(function, slave)) return ReplyOutcome::NoReply;
+  ReplyOutcome outcome = Exchange(SealRequest(frame), shape, resend, giveUpSeconds, reply);
+  if (outcome != ReplyOutcome::NoReply) FoldReplyCrc(reply);
+  return outcome;
+}
+
+bool MeterLink::ReadHoldingRegisters(int slave, int startHi, int startLo, int count) {
   state_.ReqCountHi = static_cast<int16_t>(count / 256);
   state_.ReqCountLo = static_cast<int16_t>(count & 0xFF);
-  std::string request = SealRequest(ReadHoldingRegistersFrame(slave, startHi, startLo, count));
-  std::string frame;
-  ReplyOutcome outcome = Exchange(request, ReadHoldingRegistersReplyShape(slave, count),
-                                  Resend::EverySecond, kReadGiveUpSeconds, frame);
+  std::string reply;
+  ReplyOutcome outcome = Transact(
+      kReadHoldingRegisters, slave, ReadHoldingRegistersFrame(slave, startHi, startLo, count),
+      ReadHoldingRegistersReplyShape(slave, count), Resend::EverySecond, kReadGiveUpSeconds, reply);
   if (outcome == ReplyOutcome::NoReply) return false;
   // slave, 3, byte count, data, CRC: the data stays in ReplyText even when the CRC is wrong.
-  FoldReplyCrc(frame);
-  state_.ReplyText = frame.substr(3, frame.size() - 5);
+  state_.ReplyText = reply.substr(3, reply.size() - 5);
   return outcome == ReplyOutcome::Answered;
 }
 
 bool MeterLink::WriteMultipleRegisters(int slave, int start, int count, int byteCount) {
-  Transaction transaction(*this);
-  if (!transaction.acquired() || !BeginExchange(kWriteMultipleRegisters, slave)) return false;
   state_.ReqCountHi = static_cast<int16_t>(count / 256);
   state_.ReqCountLo = static_cast<int16_t>(count & 0xFF);
-  std::string request = SealRequest(WriteMultipleRegistersFrame(
-      slave, start, count, byteCount, state_.WriteHiBytes, state_.WriteLoBytes));
-  std::string frame;
-  ReplyOutcome outcome = Exchange(request, WriteMultipleRegistersReplyShape(slave, start, count),
-                                  Resend::EverySecond, kWriteGiveUpSeconds, frame);
-  if (outcome == ReplyOutcome::NoReply) return false;
-  FoldReplyCrc(frame);
-  return outcome == ReplyOutcome::Answered;
+  std::string reply;
+  return Transact(kWriteMultipleRegisters, slave,
+                  WriteMultipleRegistersFrame(slave, start, count, byteCount, state_.WriteHiBytes,
+                                              state_.WriteLoBytes),
+                  WriteMultipleRegistersReplyShape(slave, start, count), Resend::EverySecond,
+                  kWriteGiveUpSeconds, reply) == ReplyOutcome::Answered;
 }
 
 bool MeterLink::ReadLogBlock(int slave, int bank, int addressHi, int addressLo, int words) {
-  Transaction transaction(*this);
-  if (!transaction.acquired() || !BeginExchange(kReadLogBlock, slave)) return false;
   state_.ReqCountHi = static_cast<int16_t>(words / 256);
   state_.ReqCountLo = static_cast<int16_t>(words & 0xFF);
-  std::string request = SealRequest(ReadLogBlockFrame(slave, bank, addressHi, addressLo, words));
-  std::string frame;
+  std::string reply;
   ReplyOutcome outcome =
-      Exchange(request, ReadLogBlockReplyShape(slave, bank, addressHi, addressLo, words),
-               Resend::ByReplyTime, kLogBlockGiveUpSeconds, frame);
+      Transact(kReadLogBlock, slave, ReadLogBlockFrame(slave, bank, addressHi, addressLo, words),
+               ReadLogBlockReplyShape(slave, bank, addressHi, addressLo, words),
+               Resend::ByReplyTime, kLogBlockGiveUpSeconds, reply);
   if (outcome == ReplyOutcome::NoReply) return false;
   // slave, 96, bank, address hi, address lo, data length (2), data, CRC.
-  FoldReplyCrc(frame);
-  state_.ReplyText = frame.substr(7, frame.size() - 9);
+  state_.ReplyText = reply.substr(7, reply.size() - 9);
   // A block damaged on the line must not be decoded as good data: refuse it so it is read again.
   return outcome == ReplyOutcome::Answered;
 }

@@ -44,7 +44,7 @@ class MeterLink {
   // True while a transaction waits; a second one started meanwhile is refused.
   bool busy() const { return busy_; }
 
-  // Held by every transaction, including those built on the link elsewhere (functions 97, 99).
+  // Held by every transaction, and by the dialer while it talks to the modem on the port.
   class Transaction {
    public:
     explicit Transaction(MeterLink& link) : link_(link), acquired_(!link.busy_) {
@@ -62,27 +62,19 @@ class MeterLink {
     bool acquired_;
   };
 
-  // The start every exchange shares, once its Transaction is held: yield, make sure the port is
-  // open, empty both buffers, yield, and note the function and slave of the request.
-  bool BeginExchange(int function, int slave);
-  // Sets RunningCrc and the request CRC fields from a frame and returns it with its CRC appended.
-  std::string SealRequest(const std::string& frame);
-
   // When a request is sent again: every second while no whole reply is there (functions 3 and
   // 16), after the reply's own line time with both buffers emptied first (function 96), or never.
   enum class Resend { Never, EverySecond, ByReplyTime };
   enum class ReplyOutcome { Answered, Damaged, NoReply };
-  // Sends the request and waits, with the resend and give-up rules, for the frame that answers
-  // it: Answered (CRC good) or Damaged (its shape, CRC wrong), frame then holding it; NoReply
-  // once the limit passed. Replies to anything else, late answers to a request sent again
-  // among them, are dropped on the way and never taken for this one.
-  ReplyOutcome Exchange(const std::string& request, const ReplyShape& shape, Resend resend,
-                        double giveUpSeconds, std::string& frame);
-  // Folds a received frame into RunningCrc, RespCrcHi and RespCrcLo as the reply is taken apart.
-  void FoldReplyCrc(const std::string& frame);
-
-  // Time of day rounded to a whole second: the marks every limit is measured from.
-  double wholeSecondNow();
+  // One whole transaction, as every meter function has it: refused while another one waits;
+  // yield, make sure the port is open, empty both buffers, yield; send the frame with its CRC;
+  // wait, with the resend and give-up rules, for the frame that answers it, and fold that into
+  // RunningCrc, RespCrcHi and RespCrcLo. Answered (CRC good) or Damaged (its shape, CRC wrong),
+  // `reply` then holding the whole frame; NoReply when it could not start or the limit passed.
+  // Replies to anything else, late answers to a request sent again among them, are dropped on
+  // the way and never taken for this one.
+  ReplyOutcome Transact(int function, int slave, const std::string& frame, const ReplyShape& shape,
+                        Resend resend, double giveUpSeconds, std::string& reply);
 
   // The program is ending: every wait ends at once, the port is closed, and no exchange starts
   // again.
@@ -90,6 +82,15 @@ class MeterLink {
   bool shutDown() const { return shutDown_; }
 
  private:
+  bool BeginExchange(int function, int slave);
+  // Sets RunningCrc and the request CRC fields from a frame and returns it with its CRC appended.
+  std::string SealRequest(const std::string& frame);
+  ReplyOutcome Exchange(const std::string& request, const ReplyShape& shape, Resend resend,
+                        double giveUpSeconds, std::string& frame);
+  void FoldReplyCrc(const std::string& frame);
+  // Time of day rounded to a whole second: the marks every limit is measured from.
+  double wholeSecondNow();
+
   // A request with the copies of it that went out unanswered, so that their late answers can be
   // told from the reply to the next request.
   struct SentRequest {

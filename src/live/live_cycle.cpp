@@ -12,15 +12,12 @@ constexpr size_t kBlockOffset = 4;  // slave, 0x63, two header bytes, then the b
 }  // namespace
 
 bool ReadLiveValues(MeterLink& link, int slave) {
-  MeterLink::Transaction transaction(link);
-  if (!transaction.acquired() || !link.BeginExchange(kReadLiveValues, slave)) return false;
-  std::string request = link.SealRequest(ReadLiveValuesFrame(slave));
-  std::string frame;
-  MeterLink::ReplyOutcome outcome = link.Exchange(request, ReadLiveValuesReplyShape(slave),
-                                                  MeterLink::Resend::Never, kReplySeconds, frame);
+  std::string reply;
+  MeterLink::ReplyOutcome outcome = link.Transact(
+      kReadLiveValues, slave, ReadLiveValuesFrame(slave), ReadLiveValuesReplyShape(slave),
+      MeterLink::Resend::Never, kReplySeconds, reply);
   if (outcome == MeterLink::ReplyOutcome::NoReply) return false;
-  link.FoldReplyCrc(frame);
-  link.state().ReplyText = frame.substr(kBlockOffset, kLiveBlockSize);
+  link.state().ReplyText = reply.substr(kBlockOffset, kLiveBlockSize);
   return outcome == MeterLink::ReplyOutcome::Answered;
 }
 
