@@ -3,6 +3,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScopedValueRollback>
 
 #include "app/byte_text.h"
 #include "app/phone_book_grid.h"
@@ -13,18 +14,6 @@ namespace {
 
 constexpr int kPhoneColumn = 2;
 constexpr int kDescriptionColumn = 3;
-
-// Keeps one handler's own changes of the grid and boxes from running the others again.
-class Following {
- public:
-  explicit Following(bool& flag) : flag_(flag) { flag_ = true; }
-  ~Following() { flag_ = false; }
-  Following(const Following&) = delete;
-  Following& operator=(const Following&) = delete;
-
- private:
-  bool& flag_;
-};
 
 }  // namespace
 
@@ -52,7 +41,7 @@ void DialerTabHandlers::onGridSelectionChange() {
   const QString description = grid.cellText(row, kDescriptionColumn);
   controls_.Text5[0]->setText(phone);
   controls_.Text5[1]->setText(description);
-  Following following(followingSelection_);
+  QScopedValueRollback following(followingSelection_, true);
   grid.setCurrentGridCell(row, column);
 }
 
@@ -60,7 +49,7 @@ void DialerTabHandlers::onGridSelectionChange() {
 void DialerTabHandlers::onText5Change(int index, const QString& text) {
   PhoneBookGrid& grid = *controls_.MSHFlexGrid2;
   const int column = index == 0 ? kPhoneColumn : kDescriptionColumn;
-  Following following(followingSelection_);
+  QScopedValueRollback following(followingSelection_, true);
   grid.setCurrentGridCell(grid.gridRow(), column);
   grid.setCellText(grid.gridRow(), column, text);
 }

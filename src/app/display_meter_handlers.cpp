@@ -4,6 +4,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScopedValueRollback>
 #include <QTimer>
 
 #include "app/byte_text.h"
@@ -13,17 +14,6 @@ namespace norvale {
 namespace {
 
 enum MeterType { kKx40 = 0, kKx50 = 1, kKx60 = 2, kKx90 = 3 };
-
-class CycleGuard {
- public:
-  explicit CycleGuard(bool& running) : running_(running) { running_ = true; }
-  ~CycleGuard() { running_ = false; }
-  CycleGuard(const CycleGuard&) = delete;
-  CycleGuard& operator=(const CycleGuard&) = delete;
-
- private:
-  bool& running_;
-};
 
 }  // namespace
 
@@ -62,13 +52,13 @@ void DisplayMeterHandlers::onCommand1Click(int index) { keypad_.press(index); }
 
 void DisplayMeterHandlers::onTimer1Tick() {
   if (!portFree()) return;
-  CycleGuard guard(cycleRunning_);
+  QScopedValueRollback running(cycleRunning_, true);
   keypad_.RunTick(session_.link, session_.settings.CommSlaveID, *this);
 }
 
 void DisplayMeterHandlers::onLiveTick() {
   if (!portFree()) return;
-  CycleGuard guard(cycleRunning_);
+  QScopedValueRollback running(cycleRunning_, true);
   RunLiveCycle(session_.link, session_.settings.CommSlaveID, liveChoices(), *this);
 }
 

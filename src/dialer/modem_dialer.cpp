@@ -13,7 +13,6 @@ constexpr double kWakeSeconds = 1;
 constexpr double kGuardSeconds = 2;
 constexpr double kDtrSeconds = 1;
 constexpr double kClosedPortPulseSeconds = 2;
-constexpr double kSecondsPerDay = 86400;
 
 bool containsAny(const std::string& text, std::initializer_list<std::string_view> words) {
   for (std::string_view word : words) {
@@ -26,10 +25,7 @@ bool containsAny(const std::string& text, std::initializer_list<std::string_view
 class Stopwatch {
  public:
   explicit Stopwatch(Clock& clock) : clock_(clock), start_(clock.timeOfDay()) {}
-  double seconds() const {
-    double elapsed = clock_.timeOfDay() - start_;
-    return elapsed < 0 ? elapsed + kSecondsPerDay : elapsed;
-  }
+  double seconds() const { return SecondsBetween(start_, clock_.timeOfDay()); }
 
  private:
   Clock& clock_;

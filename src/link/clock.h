@@ -10,4 +10,11 @@ class Clock {
   virtual double timeOfDay() = 0;
 };
 
+// Seconds from one time of day to a later one, across midnight.
+inline double SecondsBetween(double start, double now) {
+  constexpr double kSecondsPerDay = 86400;
+  const double elapsed = now - start;
+  return elapsed < 0 ? elapsed + kSecondsPerDay : elapsed;
+}
+
 }  // namespace norvale

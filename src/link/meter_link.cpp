@@ -17,7 +17,6 @@ constexpr double kReplyByteLimitSeconds = 2;
 // A meter answers every copy of a request it receives, so a request sent again may be answered
 // twice; the second answer comes before the answer to the next request, within a few seconds.
 constexpr double kLateAnswerSeconds = 3;
-constexpr double kSecondsPerDay = 86400;
 
 }  // namespace
 
@@ -113,9 +112,7 @@ void MeterLink::send(SentRequest& sent) {
 bool MeterLink::isLateAnswer(std::string_view frame, const std::string& request) {
   if (previous_.unanswered <= 0 || previous_.request == request) return false;
   if (!FrameFits(frame, previous_.shape)) return false;
-  double since = clock_.timeOfDay() - previous_.lastSentAt;
-  if (since < 0) since += kSecondsPerDay;
-  if (since > kLateAnswerSeconds) return false;
+  if (SecondsBetween(previous_.lastSentAt, clock_.timeOfDay()) > kLateAnswerSeconds) return false;
   --previous_.unanswered;
   return true;
 }
