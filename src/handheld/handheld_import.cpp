@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cmath>
+#include <functional>
 #include <optional>
 #include <string_view>
 
@@ -53,10 +54,6 @@ int16_t OpenAtFirstRecord(const HandheldContext& c, int64_t& start) {
       break;
   }
   return kLogRead;
-}
-
-void ShowProgress(const HandheldContext& c, const RecordBlockReader& reader, int64_t size) {
-  if (size > 0) c.view.setProgress(static_cast<int>(100 * reader.position() / size));
 }
 
 void PrepareTable(const HandheldContext& c) {
@@ -119,6 +116,29 @@ class RowStamps {
   std::optional<LogTime> rowTime_;
 };
 
+// Hands every 32-byte block from `start` to the end of the file to `take`, yielding every
+// `perYield` blocks (after `beforeYield`, when given) and stopping when the program ends. The
+// reader's result: kLogRead at the end of the file.
+template <class Take>
+int16_t ReadBlocks(const HandheldContext& c, int64_t start, int perYield,
+                   const std::function<void(const RecordBlockReader&)>& beforeYield, Take take) {
+  RecordBlockReader reader(c.file, start);
+  std::string_view record;
+  for (int count = 1;; ++count) {
+    RecordBlockReader::Next next = reader.next(record);
+    if (next == RecordBlockReader::Next::End) break;
+    if (next == RecordBlockReader::Next::Failed) return kDatabaseUnreadable;
+    if (count % perYield == 0) {
+      if (beforeYield) beforeYield(reader);
+      c.pump.yieldOnce();
+      if (c.pump.stopRequested()) return kDownloadError;
+    }
+    take(record);
+  }
+  c.pump.yieldOnce();
+  return kLogRead;
+}
+
 }  // namespace
 
 int16_t ReadHandheldDatabase(const HandheldContext& c, bool separateByModuleId) {
@@ -132,25 +152,18 @@ int16_t ReadHandheldDatabase(const HandheldContext& c, bool separateByModuleId) 
   ModuleIdCollector otherIds(c.ids);
   std::array<bool, RecordTable::kChannels> nameTaken{};
   RowStamps stamps;
-  RecordBlockReader reader(c.file, start);
   const int64_t size = c.file.size();
-  std::string_view record;
-  for (int count = 1;; ++count) {
-    RecordBlockReader::Next next = reader.next(record);
-    if (next == RecordBlockReader::Next::End) break;
-    if (next == RecordBlockReader::Next::Failed) return kDatabaseUnreadable;
-    if (count % kRecordsPerYield == 0) {
-      ShowProgress(c, reader, size);
-      c.pump.yieldOnce();
-      if (c.pump.stopRequested()) return kDownloadError;
-    }
-    if (!HasRecordMarker(record)) continue;
+  auto showProgress = [&c, size](const RecordBlockReader& reader) {
+    if (size > 0) c.view.setProgress(static_cast<int>(100 * reader.position() / size));
+  };
+  return ReadBlocks(c, start, kRecordsPerYield, showProgress, [&](std::string_view record) {
+    if (!HasRecordMarker(record)) return;
     if (separateByModuleId && ModuleIdOf(record) != selected) {
       otherIds.note(ModuleIdOf(record));
-      continue;
+      return;
     }
     const int channel = ChannelOf(record);
-    if (channel == 0) continue;
+    if (channel == 0) return;
     if (!nameTaken[channel - 1]) {
       TakeChannelName(c, channel, record);
       nameTaken[channel - 1] = true;
@@ -160,9 +173,7 @@ int16_t ReadHandheldDatabase(const HandheldContext& c, bool separateByModuleId) 
     double value = ValueOf(record);
     if (c.records.ChannelIsTotal[channel - 1]) value = std::floor(value);
     c.records.setCell(c.records.LastRow, channel + 1, NumberText(value));
-  }
-  c.pump.yieldOnce();
-  return kLogRead;
+  });
 }
 
 int16_t GetModuleIdList(const HandheldContext& c) {
@@ -175,21 +186,10 @@ int16_t GetModuleIdList(const HandheldContext& c) {
 
   const int selected = SelectedModuleId(c.ids);
   ModuleIdCollector ids(c.ids);
-  RecordBlockReader reader(c.file, start);
-  std::string_view record;
-  for (int count = 1;; ++count) {
-    RecordBlockReader::Next next = reader.next(record);
-    if (next == RecordBlockReader::Next::End) break;
-    if (next == RecordBlockReader::Next::Failed) return kDatabaseUnreadable;
-    // Rarely enough that a usual database is scanned without a repaint, as the list expects.
-    if (count % kRecordsPerScanYield == 0) {
-      c.pump.yieldOnce();
-      if (c.pump.stopRequested()) return kDownloadError;
-    }
+  // Rarely enough that a usual database is scanned without a repaint, as the list expects.
+  return ReadBlocks(c, start, kRecordsPerScanYield, nullptr, [&](std::string_view record) {
     if (HasRecordMarker(record) && ModuleIdOf(record) != selected) ids.note(ModuleIdOf(record));
-  }
-  c.pump.yieldOnce();
-  return kLogRead;
+  });
 }
 
 }  // namespace norvale
