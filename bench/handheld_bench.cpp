@@ -10,12 +10,10 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
-#include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <cstdio>
-#include <filesystem>
 #include <string>
 
 #include "app/main_window.h"
@@ -24,6 +22,7 @@
 #include "link/qt_event_pump.h"
 #include "link/qt_serial_port.h"
 #include "link/system_clock.h"
+#include "support/handheld_database.cpp"
 
 namespace {
 
@@ -36,15 +35,6 @@ double PeakResidentMegabytes() {
   return static_cast<double>(usage.ru_maxrss) / 1024.0;
 }
 
-bool Generate(const QString& output, const QString& records) {
-  const auto tool = std::filesystem::path(NORVALE_SIMULATOR).parent_path() / "handheld_db.py";
-  QProcess python;
-  python.start(QStringLiteral("python3"),
-               {QString::fromStdString(tool.string()), QStringLiteral("--output"), output,
-                QStringLiteral("--records"), records});
-  return python.waitForFinished(300000) && python.exitCode() == 0;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -52,8 +42,11 @@ int main(int argc, char** argv) {
   const QString records = argc > 1 ? QString::fromLatin1(argv[1]) : QStringLiteral("500000");
   QTemporaryDir folder;
   const QString database = QDir(folder.path()).filePath(QStringLiteral("DBFLW2.pdb"));
-  if (!Generate(database, records)) {
-    std::fprintf(stderr, "handheld_bench: the database could not be generated\n");
+  std::string error;
+  if (!norvale::testing::GenerateHandheldDatabase(QFile::encodeName(database).toStdString(),
+                                                  {"--records", records.toStdString()}, error)) {
+    std::fprintf(stderr, "handheld_bench: the database could not be generated: %s\n",
+                 error.c_str());
     return 1;
   }
   const double beforeMegabytes = PeakResidentMegabytes();

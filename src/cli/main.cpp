@@ -79,6 +79,11 @@ int ExitCodeOfScan(int16_t result) {
 
 constexpr int kEscapeGuardMilliseconds = 1500;
 
+// Runs the event loop until `milliseconds` have passed since `since` started.
+void WaitInEventLoop(norvale::EventPump& pump, const QElapsedTimer& since, int milliseconds) {
+  while (since.elapsed() < milliseconds) pump.waitBriefly();
+}
+
 int Download(const norvale::CliOptions& options, norvale::SettingsRecord& settings,
              norvale::RecordTable& records, norvale::TerminalDownloadView& view) {
   using namespace norvale;
@@ -102,9 +107,9 @@ int Download(const norvale::CliOptions& options, norvale::SettingsRecord& settin
   if (!options.dial.empty()) {
     const std::string status = view.lastStatus();
     // The modem takes "+++" as an escape only after a second of silence on the line.
-    QElapsedTimer guard;
-    guard.start();
-    while (guard.elapsed() < kEscapeGuardMilliseconds) pump.waitBriefly();
+    QElapsedTimer silence;
+    silence.start();
+    WaitInEventLoop(pump, silence, kEscapeGuardMilliseconds);
     HangUpModem(link, modem);
     view.setStatusText(status);  // the download's outcome stays the last line
   }
@@ -172,7 +177,7 @@ int Live(const norvale::CliOptions& options, norvale::SettingsRecord& settings) 
     }
     if (options.count != 0 && poll == options.count) break;
     // The rest of the second in the event loop, as the window's timer would wait.
-    while (period.elapsed() < kPollMilliseconds) pump.waitBriefly();
+    WaitInEventLoop(pump, period, kPollMilliseconds);
   }
   return answered > 0 ? kExitFileWritten : kExitDownloadError;
 }
