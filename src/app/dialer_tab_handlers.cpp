@@ -85,7 +85,6 @@ void DialerTabHandlers::onCommand5Click() {
 }
 
 void DialerTabHandlers::hangUp() {
-  if (session_.link.shutDown()) return;
   MeterLink::Transaction transaction(session_.link);
   if (transaction.acquired()) HangUpModem(session_.link, *this);
 }

@@ -28,7 +28,6 @@ void KeypadCycle::RunTick(MeterLink& link, int slave, LiveDisplayView& view) {
                                   kRegistersPerLine)) {
       view.setDisplayLine(line, MaskDisplayText(link.state().ReplyText));
     }
-    if (link.shutDown()) return;
   }
 }
 
