@@ -101,6 +101,10 @@ void DownloadTabHandlers::setChannelBox(int index, const std::string& text) {
   }
 }
 
+void DownloadTabHandlers::setWrittenFile(const std::string& path) {
+  controls_.Label4->setToolTip(FromFileName(path));
+}
+
 void DownloadTabHandlers::setDownloadDataEnabled(bool enabled) {
   controls_.Command2->setEnabled(enabled);
 }

@@ -35,6 +35,7 @@ class DownloadTabHandlers : public QObject, public DownloadView, public Download
   void setStatusText(const std::string& text) override;
   void setProgress(int percent) override;
   void setChannelBox(int index, const std::string& text) override;
+  void setWrittenFile(const std::string& path) override;
   void setDownloadDataEnabled(bool enabled) override;
   void setSinceLastTimeEnabled(bool enabled) override;
 

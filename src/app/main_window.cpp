@@ -167,7 +167,8 @@ void MainWindow::onSSTab1Change(int index) {
 void MainWindow::onCommand3Click() {
   std::optional<QString> chosen =
       chooseSaveFile_({QStringLiteral("Data Filename Selection"), QStringLiteral("*.csv"),
-                       QStringLiteral("Logdata.csv")});
+                       QStringLiteral("Logdata.csv"),
+                       FromFileName(session_.settings.LogFileFolder)});
   if (!chosen || chosen->isEmpty()) return;
   controls_.Text2->setText(QFileInfo(*chosen).fileName());
   session_.settings.LogFilePath = ToFileName(*chosen);
@@ -177,7 +178,7 @@ void MainWindow::onCommand3Click() {
 void MainWindow::onCommand8Click() {
   std::optional<QString> chosen =
       chooseSaveFile_({QStringLiteral("Palm Database Selection"), QStringLiteral("*.pdb"),
-                       QStringLiteral("DBFLW2.PDB")});
+                       QStringLiteral("DBFLW2.PDB"), QString()});
   if (!chosen || chosen->isEmpty()) return;
   controls_.Text6->setText(*chosen);
   session_.settings.DatabasePath = ToFileName(*chosen);

@@ -13,12 +13,13 @@ struct SaveFileRequest {
   QString title;
   QString filter;
   QString fileName;
+  QString folder;  // where the dialog opens; empty: the current folder
 };
 
 // Shows the dialog; the chosen full path, or nothing when the user cancelled.
 using SaveFileChooser = std::function<std::optional<QString>(const SaveFileRequest&)>;
 
-// The desktop's save dialog, in the current folder, over `parent`.
+// The desktop's save dialog over `parent`.
 SaveFileChooser DialogSaveFileChooser(QWidget* parent);
 
 }  // namespace norvale

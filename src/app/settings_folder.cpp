@@ -21,4 +21,23 @@ QString SettingsFolder() {
       QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation));
 }
 
+QString ChooseOutputFolder(const QString& settingsFolder, const QString& programFolder,
+                           const QString& documents, const QString& home) {
+  auto same = [](const QString& a, const QString& b) {
+    return QDir::cleanPath(QFileInfo(a).absoluteFilePath()) ==
+           QDir::cleanPath(QFileInfo(b).absoluteFilePath());
+  };
+  if (same(settingsFolder, programFolder)) {
+    return settingsFolder;
+  }
+  if (!documents.isEmpty() && QFileInfo(documents).isDir()) return documents;
+  return home;
+}
+
+QString OutputFolder(const QString& settingsFolder) {
+  return ChooseOutputFolder(settingsFolder, QCoreApplication::applicationDirPath(),
+                            QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation),
+                            QDir::homePath());
+}
+
 }  // namespace norvale

@@ -11,4 +11,13 @@ QString ChooseSettingsFolder(const QString& programFolder, const QString& config
 // ChooseSettingsFolder for this process: its own folder, or $XDG_CONFIG_HOME (~/.config).
 QString SettingsFolder();
 
+// The folder a relative log file name lands in: the settings folder while the program runs from
+// its own folder (a build), else the documents folder when it exists, else home. An installed
+// program must not hide the user's files in its settings folder.
+QString ChooseOutputFolder(const QString& settingsFolder, const QString& programFolder,
+                           const QString& documents, const QString& home);
+
+// ChooseOutputFolder for this process and the desktop's standard documents folder.
+QString OutputFolder(const QString& settingsFolder);
+
 }  // namespace norvale

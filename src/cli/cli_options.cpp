@@ -1,69 +1,121 @@
 #include "cli/cli_options.h"
 
+#include <QCommandLineParser>
+#include <QFile>
+#include <QStringList>
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <ctime>
+#include <optional>
+
+#include "output/dated_file_name.h"
 
 namespace norvale {
 
 const char* const kCliUsage =
-    "Usage: norvale-cli download --device PATH [--baud RATE] [--slave ID] [--since-last]\n"
-    "                            [--portable] [--output FILE]\n"
-    "                            [--dial NUMBER [--modem-init TEXT]]\n"
-    "       norvale-cli import --database FILE [--module ID] [--output FILE]\n"
-    "       norvale-cli ids --database FILE\n"
-    "       norvale-cli live --device PATH [--baud RATE] [--slave ID] [--meter KX50|KX60|KX90]\n"
-    "                        [--flow-unit UNIT] [--flow-format FORMAT] [--velocity-unit FPS|MPS]\n"
-    "                        [--count N]\n"
+    "Usage: norvale-cli download --device PATH [OPTION]...\n"
+    "  or:  norvale-cli import --database FILE [OPTION]...\n"
+    "  or:  norvale-cli ids --database FILE\n"
+    "  or:  norvale-cli live --device PATH [OPTION]...\n"
+    "  or:  norvale-cli --help | --version\n"
+    "Downloads a Norvale flow meter's data log without a window, for scripts and unattended use.\n"
     "\n"
-    "download  reads a Norvale meter's data log over a serial line and stores it as a CSV file,\n"
-    "          exactly as the window's \"Download Data\" button does.\n"
-    "import    reads the same records from a handheld's backup database (.pdb), as \"Download\n"
-    "          Data\" does with \"Use Palm DataBase\" ticked, and stores them as a CSV file.\n"
-    "ids       prints the module IDs (meters) the database holds, one a line, first found\n"
-    "          first, as \"Get ID List...\" does.\n"
-    "live      polls the meter's present readings once a second, as the \"Display Meter \" page\n"
-    "          does, and prints the lines its boxes would show, then a blank line, per answer.\n"
+    "Commands:\n"
+    "  download         read the meter's data log over a serial line and store it as a CSV file,\n"
+    "                   exactly as the window's \"Download Data\" button does\n"
+    "  import           read the same records from a handheld's backup database (.pdb), as\n"
+    "                   \"Download Data\" does with \"Use Palm DataBase\" ticked, into a CSV file\n"
+    "  ids              print the module IDs (meters) the database holds, one a line, first\n"
+    "                   found first, as \"Get ID List...\" does\n"
+    "  live             poll the meter's present readings once a second, as the \"Display Meter\"\n"
+    "                   page does, and print the lines its boxes would show, then a blank line,\n"
+    "                   per answer\n"
     "\n"
+    "Meter (download, live):\n"
     "  --device PATH    serial device of the meter, e.g. /dev/ttyUSB0\n"
     "  --baud RATE      1200, 2400, 4800, 9600, 14400, 19200 or 38400 (default 38400)\n"
     "  --slave ID       Modbus address of the meter, 0 to 255 (default 1)\n"
+    "\n"
+    "Download:\n"
     "  --since-last     only what the meter logged since the previous download\n"
     "                   (\"Since Last Time\", up to four attempts)\n"
     "  --portable       the meter is a portable one (its status block layout)\n"
     "  --dial NUMBER    dial the meter through the modem on --device first, and hang up after\n"
-    "  --modem-init T   the modem's initialisation string (default \"ATE0 S0=2 &C0\")\n"
+    "  --modem-init TEXT\n"
+    "                   the modem's initialisation string (default \"ATE0 S0=2 &C0\")\n"
+    "\n"
+    "Handheld database (import, ids):\n"
     "  --database FILE  the handheld backup database to read\n"
     "  --module ID      import only the records of this module ID (\"Modbus ID of meter\");\n"
     "                   without it, the records of every meter (\"Dont Separate\")\n"
-    "  --output FILE    CSV file to write (default Logdata.csv in the current folder)\n"
-    "  --meter TYPE     KX50 (default), KX60 (adds the reverse total) or KX90\n"
-    "  --flow-unit U    GPM GPD MGD CFS CFM CFD LPS LPM LPD MLD M3S M3H M3D IGM BPH\n"
-    "                   (default: as the meter sends it, cubic feet per second)\n"
-    "  --flow-format F  #. #.# #.## or #.### (default #.#)\n"
-    "  --velocity-unit V  FPS (default, as the meter sends it) or MPS\n"
-    "  --count N        stop after N polls, answered or not (default: until interrupted)\n"
-    "  --help           this text\n"
     "\n"
-    "Status texts go to standard error; the last line is the final status.\n"
-    "Exit status: 0 file written (ids: database read; live: a poll was answered),\n"
-    "             1 nothing to read,\n"
-    "             2 database file not found, 3 download or read error (live: no answer),\n"
-    "             4 the CSV file could not be written, 5 could not connect (--dial),\n"
-    "             64 usage error.\n";
+    "Output (download, import):\n"
+    "  --output FILE    CSV file to write (default Logdata.csv in the current folder)\n"
+    "  --output-pattern PATTERN\n"
+    "                   CSV file named by the time of the run: %Y year, %m month,\n"
+    "                   %d day, %H hour, %M minute, %S second, %% a percent sign; a file of\n"
+    "                   that name is never overwritten (\"-2\", \"-3\", ... goes before the\n"
+    "                   extension)\n"
+    "\n"
+    "Live readings (live):\n"
+    "  --meter TYPE     KX50 (default), KX60 (adds the reverse total) or KX90\n"
+    "  --flow-unit UNIT\n"
+    "                   GPM GPD MGD CFS CFM CFD LPS LPM LPD MLD M3S M3H M3D IGM BPH\n"
+    "                   (default: as the meter sends it, cubic feet per second)\n"
+    "  --flow-format FORMAT\n"
+    "                   #. #.# #.## or #.### (default #.#)\n"
+    "  --velocity-unit UNIT\n"
+    "                   FPS (default, as the meter sends it) or MPS\n"
+    "  --count N        stop after N polls, answered or not (default: until interrupted)\n"
+    "\n"
+    "  --help           this text\n"
+    "  --version        the version and the build's git description\n"
+    "\n"
+    "Status texts go to standard error; the last line is the final status and the line before\n"
+    "it names the written file in full.\n"
+    "\n"
+    "Exit status:\n"
+    "  0   file written (ids: database read; live: a poll was answered)\n"
+    "  1   nothing to read\n"
+    "  2   database file not found\n"
+    "  3   download or read error (live: no answer)\n"
+    "  4   the CSV file could not be written\n"
+    "  5   could not connect (--dial)\n"
+    "  64  usage error\n";
 
 namespace {
 
+enum : unsigned { kForDownload = 1, kForImport = 2, kForIds = 4, kForLive = 8 };
+
+struct OptionRule {
+  const char* name;
+  const char* valueName;  // nullptr: a switch
+  unsigned commands;
+};
+
+constexpr std::array<OptionRule, 17> kOptionRules{{
+    {"device", "PATH", kForDownload | kForLive},
+    {"baud", "RATE", kForDownload | kForLive},
+    {"slave", "ID", kForDownload | kForLive},
+    {"since-last", nullptr, kForDownload},
+    {"portable", nullptr, kForDownload},
+    {"dial", "NUMBER", kForDownload},
+    {"modem-init", "TEXT", kForDownload},
+    {"output", "FILE", kForDownload | kForImport},
+    {"output-pattern", "PATTERN", kForDownload | kForImport},
+    {"database", "FILE", kForImport | kForIds},
+    {"module", "ID", kForImport | kForIds},
+    {"meter", "TYPE", kForLive},
+    {"flow-unit", "UNIT", kForLive},
+    {"flow-format", "FORMAT", kForLive},
+    {"velocity-unit", "UNIT", kForLive},
+    {"count", "N", kForLive},
+    {"help", nullptr, 0},
+}};
+
 constexpr std::array<const char*, 7> kBaudRates{"1200",  "2400",  "4800", "9600",
                                                 "14400", "19200", "38400"};
-
-bool parseSlave(const std::string& text, int& slave) {
-  const char* first = text.data();
-  const char* last = first + text.size();
-  auto [end, error] = std::from_chars(first, last, slave);
-  return error == std::errc() && end == last && slave >= 0 && slave <= 255;
-}
-
 constexpr std::array<const char*, 15> kFlowUnits{"GPM", "GPD", "MGD", "CFS", "CFM",
                                                  "CFD", "LPS", "LPM", "LPD", "MLD",
                                                  "M3S", "M3H", "M3D", "IGM", "BPH"};
@@ -79,19 +131,96 @@ int positionIn(const std::array<const char*, N>& list, const std::string& text) 
   return -1;
 }
 
-bool parseLiveOption(const std::string& option, const std::string& text, CliOptions& options) {
-  if (option == "--meter") {
-    options.meter = text;
-    return positionIn(kMeters, text) >= 0;
-  }
-  if (option == "--flow-unit") return (options.flowUnit = positionIn(kFlowUnits, text)) >= 0;
-  if (option == "--flow-format") return (options.flowFormat = positionIn(kFlowFormats, text)) >= 0;
-  if (option == "--velocity-unit") {
-    return (options.velocityUnit = positionIn(kVelocityUnits, text)) >= 0;
-  }
+bool parseNumber(const std::string& text, int low, int high, int& number) {
   const char* first = text.data();
-  auto [end, error] = std::from_chars(first, first + text.size(), options.count);
-  return error == std::errc() && end == first + text.size() && options.count > 0;
+  const char* last = first + text.size();
+  auto [end, error] = std::from_chars(first, last, number);
+  return error == std::errc() && end == last && number >= low && number <= high;
+}
+
+QString FromSystem(const std::string& text) { return QFile::decodeName(text.c_str()); }
+std::string ToSystem(const QString& text) { return QFile::encodeName(text).toStdString(); }
+
+// Fills options from one option's value; the error text when the value is not acceptable.
+std::string takeValue(const std::string& name, const std::string& text, CliOptions& options) {
+  auto required = [&](std::string& field, const char* what) {
+    field = text;
+    return text.empty() ? "--" + name + " needs " + what : std::string();
+  };
+  auto notAChoice = [&] {
+    return "--" + name + " \"" + text + "\" is not one of the choices (see --help)";
+  };
+  if (name == "device") return required(options.device, "a path");
+  if (name == "output") return required(options.output, "a file");
+  if (name == "database") return required(options.database, "a file");
+  if (name == "dial") return required(options.dial, "a number");
+  if (name == "modem-init") {
+    options.modemInit = text;
+    return {};
+  }
+  if (name == "output-pattern") {
+    options.outputPattern = text;
+    if (text.empty()) return "--output-pattern needs a pattern";
+    if (!ExpandDatedName(text, std::tm{})) {
+      return "--output-pattern \"" + text + "\" may hold only %Y %m %d %H %M %S and %%";
+    }
+    return {};
+  }
+  if (name == "baud") {
+    options.baud = text;
+    if (positionIn(kBaudRates, text) >= 0) return {};
+    return "baud rate \"" + text + "\" is not one of 1200, 2400, 4800, 9600, 14400, 19200, 38400";
+  }
+  if (name == "slave") {
+    if (parseNumber(text, 0, 255, options.slave)) return {};
+    return "slave ID \"" + text + "\" is not a number from 0 to 255";
+  }
+  if (name == "module") {
+    int id = 0;
+    options.module = text;
+    if (parseNumber(text, 0, 255, id)) return {};
+    return "module ID \"" + text + "\" is not a number from 0 to 255";
+  }
+  if (name == "meter") {
+    options.meter = text;
+    return positionIn(kMeters, text) >= 0 ? std::string() : notAChoice();
+  }
+  if (name == "flow-unit") {
+    options.flowUnit = positionIn(kFlowUnits, text);
+    return options.flowUnit >= 0 ? std::string() : notAChoice();
+  }
+  if (name == "flow-format") {
+    options.flowFormat = positionIn(kFlowFormats, text);
+    return options.flowFormat >= 0 ? std::string() : notAChoice();
+  }
+  if (name == "velocity-unit") {
+    options.velocityUnit = positionIn(kVelocityUnits, text);
+    return options.velocityUnit >= 0 ? std::string() : notAChoice();
+  }
+  // --count
+  return parseNumber(text, 1, 1 << 30, options.count) ? std::string() : notAChoice();
+}
+
+std::optional<CliCommand> CommandNamed(const std::string& name) {
+  if (name == "download") return CliCommand::Download;
+  if (name == "import") return CliCommand::Import;
+  if (name == "ids") return CliCommand::Ids;
+  if (name == "live") return CliCommand::Live;
+  return std::nullopt;
+}
+
+unsigned CommandBit(CliCommand command) {
+  switch (command) {
+    case CliCommand::Download:
+      return kForDownload;
+    case CliCommand::Import:
+      return kForImport;
+    case CliCommand::Ids:
+      return kForIds;
+    case CliCommand::Live:
+      return kForLive;
+  }
+  return 0;
 }
 
 }  // namespace
@@ -103,93 +232,68 @@ CliParse ParseCliArguments(const std::vector<std::string>& arguments) {
     parse.error = std::move(why);
     return parse;
   };
-  if (std::find(arguments.begin(), arguments.end(), "--help") != arguments.end() ||
-      std::find(arguments.begin(), arguments.end(), "-h") != arguments.end()) {
+
+  QCommandLineParser parser;
+  parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+  for (const OptionRule& rule : kOptionRules) {
+    QStringList names{QString::fromLatin1(rule.name)};
+    if (std::string(rule.name) == "help") names.prepend(QStringLiteral("h"));
+    parser.addOption(rule.valueName
+                         ? QCommandLineOption(names, {}, QString::fromLatin1(rule.valueName))
+                         : QCommandLineOption(names));
+  }
+  parser.addOption(QCommandLineOption(QStringLiteral("version")));
+  QStringList words{QStringLiteral("norvale-cli")};
+  for (const std::string& argument : arguments) words << FromSystem(argument);
+
+  if (!parser.parse(words)) {
+    const QStringList unknown = parser.unknownOptionNames();
+    if (!unknown.isEmpty()) {
+      const QString name = unknown.first();
+      return fail("unknown option \"" + ToSystem((name.size() == 1 ? "-" : "--") + name) + "\"");
+    }
+    return fail(parser.errorText().toStdString());
+  }
+  if (parser.isSet(QStringLiteral("help"))) {
     options.help = true;
     parse.ok = true;
     return parse;
   }
-  if (arguments.empty()) return fail("no command given");
-  if (arguments[0] == "import") {
-    options.command = CliCommand::Import;
-  } else if (arguments[0] == "ids") {
-    options.command = CliCommand::Ids;
-  } else if (arguments[0] == "live") {
-    options.command = CliCommand::Live;
-  } else if (arguments[0] != "download") {
-    return fail("unknown command \"" + arguments[0] + "\"");
+  if (parser.isSet(QStringLiteral("version"))) {
+    options.version = true;
+    parse.ok = true;
+    return parse;
   }
-  const bool download = options.command == CliCommand::Download;
-  const bool live = options.command == CliCommand::Live;
-  const bool fromMeter = download || live;
 
-  for (size_t i = 1; i < arguments.size(); ++i) {
-    const std::string& option = arguments[i];
-    auto value = [&](std::string& out) {
-      if (i + 1 >= arguments.size()) return false;
-      out = arguments[++i];
-      return true;
-    };
-    std::string text;
-    const bool meterOption = option == "--device" || option == "--baud" || option == "--slave";
-    const bool downloadOption = option == "--since-last" || option == "--portable" ||
-                                option == "--dial" || option == "--modem-init";
-    const bool liveOption = option == "--meter" || option == "--flow-unit" ||
-                            option == "--flow-format" || option == "--velocity-unit" ||
-                            option == "--count";
-    const bool databaseOption = option == "--database" || option == "--module";
-    if ((meterOption && !fromMeter) || (downloadOption && !download) || (liveOption && !live) ||
-        (databaseOption && fromMeter) ||
-        (option == "--output" && (options.command == CliCommand::Ids || live))) {
-      return fail("option \"" + option + "\" does not belong to \"" + arguments[0] + "\"");
+  const QStringList positional = parser.positionalArguments();
+  if (positional.isEmpty()) return fail("no command given");
+  const std::string commandName = ToSystem(positional.first());
+  const std::optional<CliCommand> command = CommandNamed(commandName);
+  if (!command) return fail("unknown command \"" + commandName + "\"");
+  if (positional.size() > 1) return fail("unexpected argument \"" + ToSystem(positional[1]) + "\"");
+  options.command = *command;
+
+  for (const OptionRule& rule : kOptionRules) {
+    const QString name = QString::fromLatin1(rule.name);
+    if (!parser.isSet(name)) continue;
+    if ((rule.commands & CommandBit(options.command)) == 0) {
+      return fail("option \"--" + std::string(rule.name) + "\" does not belong to \"" +
+                  commandName + "\"");
     }
-    if (liveOption) {
-      if (!value(text)) return fail(option + " needs a value");
-      if (!parseLiveOption(option, text, options)) {
-        return fail(option + " \"" + text + "\" is not one of the choices (see --help)");
-      }
-      continue;
-    }
-    if (option == "--database") {
-      if (!value(options.database) || options.database.empty()) {
-        return fail("--database needs a file");
-      }
-    } else if (option == "--module") {
-      int id = 0;
-      if (!value(text) || !parseSlave(text, id)) {
-        return fail("module ID \"" + text + "\" is not a number from 0 to 255");
-      }
-      options.module = text;
-    } else if (option == "--dial") {
-      if (!value(options.dial) || options.dial.empty()) return fail("--dial needs a number");
-    } else if (option == "--modem-init") {
-      if (!value(options.modemInit)) return fail("--modem-init needs a text");
-    } else if (option == "--since-last") {
-      options.sinceLast = true;
-    } else if (option == "--portable") {
-      options.portable = true;
-    } else if (option == "--device") {
-      if (!value(options.device) || options.device.empty()) return fail("--device needs a path");
-    } else if (option == "--output") {
-      if (!value(options.output) || options.output.empty()) return fail("--output needs a file");
-    } else if (option == "--baud") {
-      if (!value(text)) return fail("--baud needs a rate");
-      if (std::find(kBaudRates.begin(), kBaudRates.end(), text) == kBaudRates.end()) {
-        return fail("baud rate \"" + text +
-                    "\" is not one of 1200, 2400, 4800, 9600, 14400, 19200, 38400");
-      }
-      options.baud = text;
-    } else if (option == "--slave") {
-      if (!value(text)) return fail("--slave needs a number");
-      if (!parseSlave(text, options.slave)) {
-        return fail("slave ID \"" + text + "\" is not a number from 0 to 255");
-      }
-    } else {
-      return fail("unknown option \"" + option + "\"");
-    }
+    if (!rule.valueName) continue;
+    const std::string error = takeValue(rule.name, ToSystem(parser.value(name)), options);
+    if (!error.empty()) return fail(error);
   }
+  options.sinceLast = parser.isSet(QStringLiteral("since-last"));
+  options.portable = parser.isSet(QStringLiteral("portable"));
+
+  const bool fromMeter =
+      options.command == CliCommand::Download || options.command == CliCommand::Live;
   if (fromMeter && options.device.empty()) return fail("--device is required");
   if (!fromMeter && options.database.empty()) return fail("--database is required");
+  if (parser.isSet(QStringLiteral("output")) && parser.isSet(QStringLiteral("output-pattern"))) {
+    return fail("--output and --output-pattern cannot be given together");
+  }
   parse.ok = true;
   return parse;
 }

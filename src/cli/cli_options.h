@@ -5,12 +5,7 @@
 
 namespace norvale {
 
-// norvale-cli download --device PATH [--baud RATE] [--slave ID] [--since-last] [--portable]
-//                      [--output FILE]
-// norvale-cli import --database FILE [--module ID] [--output FILE]
-// norvale-cli ids --database FILE
-// norvale-cli live --device PATH [--baud RATE] [--slave ID] [--meter KX50|KX60|KX90]
-//                  [--flow-unit UNIT] [--flow-format FORMAT] [--velocity-unit FPS|MPS] [--count N]
+// The commands and options of norvale-cli; kCliUsage lists them.
 enum class CliCommand { Download, Import, Ids, Live };
 
 struct CliOptions {
@@ -23,14 +18,16 @@ struct CliOptions {
   std::string dial;  // phone number to dial first; empty: direct line
   std::string modemInit = "ATE0 S0=2 &C0";
   std::string output = "Logdata.csv";
-  std::string database;  // handheld backup database
-  std::string module;    // the ID box's text; empty: "Dont Separate"
+  std::string outputPattern;  // dated output name, e.g. "%Y-%m-%d-%H%M.csv"; empty: output
+  std::string database;       // handheld backup database
+  std::string module;         // the ID box's text; empty: "Dont Separate"
   std::string meter = "KX50";
   int flowUnit = -1;  // list positions of the window's unit boxes; -1 none chosen
   int flowFormat = -1;
   int velocityUnit = -1;
   int count = 0;  // polls; 0 without end
   bool help = false;
+  bool version = false;
 };
 
 struct CliParse {
@@ -39,6 +36,7 @@ struct CliParse {
   std::string error;  // what was wrong, for the user
 };
 
+// arguments: the command line without the program's name, in the system's own encoding.
 CliParse ParseCliArguments(const std::vector<std::string>& arguments);
 
 extern const char* const kCliUsage;

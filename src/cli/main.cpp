@@ -5,6 +5,8 @@
 #include <QElapsedTimer>
 #include <array>
 #include <cstdio>
+#include <ctime>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <utility>
@@ -23,7 +25,9 @@
 #include "link/qt_serial_port.h"
 #include "link/system_clock.h"
 #include "live/live_cycle.h"
+#include "output/dated_file_name.h"
 #include "output/record_table.h"
+#include "version/build_version.h"
 
 namespace {
 
@@ -182,6 +186,19 @@ int Live(const norvale::CliOptions& options, norvale::SettingsRecord& settings) 
   return answered > 0 ? kExitFileWritten : kExitDownloadError;
 }
 
+// The --output-pattern name for this moment, never one that already exists.
+std::string DatedOutputName(const std::string& pattern) {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  return norvale::FirstFreeName(norvale::ExpandDatedName(pattern, local).value_or(pattern),
+                                [](const std::string& name) {
+                                  std::error_code error;
+                                  return std::filesystem::symlink_status(name, error).type() !=
+                                         std::filesystem::file_type::not_found;
+                                });
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -196,7 +213,12 @@ int main(int argc, char** argv) {
     std::fputs(kCliUsage, stdout);
     return 0;
   }
-  const CliOptions& options = parse.options;
+  if (parse.options.version) {
+    std::printf("%s\n", VersionLine("norvale-cli").c_str());
+    return 0;
+  }
+  CliOptions& options = parse.options;
+  if (!options.outputPattern.empty()) options.output = DatedOutputName(options.outputPattern);
 
   QCoreApplication app(argc, argv);
   SettingsRecord settings;
@@ -215,7 +237,7 @@ int main(int argc, char** argv) {
                      : ReadDatabase(options, settings, records, view);
   if (exitCode == kExitFileWritten && options.command != CliCommand::Ids) {
     std::fprintf(stderr, "%d logged times written to %s\n",
-                 records.LastRow > 1 ? records.LastRow - 1 : 0, options.output.c_str());
+                 records.LastRow > 1 ? records.LastRow - 1 : 0, view.writtenFile().c_str());
   }
   std::fprintf(stderr, "%s\n", view.lastStatus().c_str());
   return exitCode;

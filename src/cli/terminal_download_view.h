@@ -18,10 +18,12 @@ class TerminalDownloadView : public DownloadView, public DownloadButtons {
   void setStatusText(const std::string& text) override;
   void setProgress(int percent) override;
   void setChannelBox(int index, const std::string& text) override;
+  void setWrittenFile(const std::string& path) override { writtenFile_ = path; }
   void setDownloadDataEnabled(bool) override {}
   void setSinceLastTimeEnabled(bool) override {}
 
   const std::string& lastStatus() const { return lastStatus_; }
+  const std::string& writtenFile() const { return writtenFile_; }
 
  private:
   void endProgressLine();
@@ -31,6 +33,7 @@ class TerminalDownloadView : public DownloadView, public DownloadButtons {
   bool progressShown_ = false;
   int lastPercent_ = -1;
   std::string lastStatus_;
+  std::string writtenFile_;
 };
 
 }  // namespace norvale

@@ -5,6 +5,7 @@
 #include "download/download_result.h"
 #include "download/meter_log_download.h"
 #include "output/csv_writer.h"
+#include "output/log_file_location.h"
 
 namespace norvale {
 namespace {
@@ -19,14 +20,18 @@ DownloadCommands::DownloadCommands(MeterLink& link, const SettingsRecord& settin
     : link_(link), settings_(settings), records_(records), view_(view), buttons_(buttons) {}
 
 DownloadOutcome ReportFillerResult(int16_t result, const RecordTable& records,
-                                   const std::string& logFilePath, DownloadView& view) {
+                                   const SettingsRecord& settings, DownloadView& view) {
   DownloadOutcome outcome{result, false};
   switch (result) {
     case kLogRead: {
       view.setStatusText("Completed Download.");
       view.setProgress(100);
       std::string failure;
-      outcome.fileWritten = WriteLogFile(records, logFilePath, failure);
+      const std::string target = LogFileTarget(settings.LogFilePath, settings.LogFileFolder);
+      outcome.fileWritten = WriteLogFile(records, target, failure);
+      if (outcome.fileWritten) {
+        view.setWrittenFile(AbsoluteFileName(target));
+      }
       // The system's own words first, then the fixed text the user knows.
       if (!outcome.fileWritten) view.setStatusText(failure);
       view.setStatusText(outcome.fileWritten ? "Finished. Data in File"
@@ -47,7 +52,7 @@ DownloadOutcome ReportFillerResult(int16_t result, const RecordTable& records,
 }
 
 DownloadOutcome DownloadCommands::ReportResult(int16_t result) {
-  return ReportFillerResult(result, records_, settings_.LogFilePath, view_);
+  return ReportFillerResult(result, records_, settings_, view_);
 }
 
 DownloadOutcome DownloadCommands::DownloadData() {

@@ -20,7 +20,7 @@ struct DownloadOutcome {
 // Turns a filler's result into the status line, writing the table as the CSV file on success.
 // Shared by the meter download and the handheld import, which report through the same table.
 DownloadOutcome ReportFillerResult(int16_t result, const RecordTable& records,
-                                   const std::string& logFilePath, DownloadView& view);
+                                   const SettingsRecord& settings, DownloadView& view);
 
 // The "Download Data" and "Since Last Time" presses: run the download, report its result in the
 // status line and store the table as the CSV file. Shared by the window and the command line.

@@ -12,6 +12,8 @@ class DownloadView {
   virtual void setStatusText(const std::string& text) = 0;
   virtual void setProgress(int percent) = 0;
   virtual void setChannelBox(int index, const std::string& text) = 0;
+  // The absolute path of the CSV file just written.
+  virtual void setWrittenFile(const std::string& path) = 0;
 };
 
 }  // namespace norvale

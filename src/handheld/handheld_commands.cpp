@@ -19,7 +19,7 @@ std::optional<DownloadOutcome> HandheldCommands::ImportData(const HandheldContex
   context.records.clearCells();
   int16_t result = ReadHandheldDatabase(context, separateByModuleId);
   DownloadOutcome outcome =
-      ReportFillerResult(result, context.records, settings_.LogFilePath, view_);
+      ReportFillerResult(result, context.records, settings_, view_);
   buttons_.setDownloadDataEnabled(true);
   return outcome;
 }

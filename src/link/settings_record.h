@@ -12,6 +12,7 @@ struct SettingsRecord {
   std::string CommBaud;        // baud rate as decimal text, e.g. "38400"
   int16_t CommSlaveID = 0;     // Modbus address of every request
   std::string LogFilePath;     // CSV output file
+  std::string LogFileFolder;   // where a relative LogFilePath lands; empty: the current folder
   std::string DatabasePath;    // handheld backup database
   bool PortableMeter = false;  // status block in the portable layout
 };

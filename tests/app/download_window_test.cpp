@@ -114,6 +114,21 @@ TEST_F(DownloadWindow, DownloadDataFillsTheViewAndWritesTheFileBesideTheSettings
       "Date / Time,Flow,Fwd Tot\r\n3/4/2021 12:15:00 AM, 2.50000014901162, 1000\r\n"))
       << csv.left(120).toStdString();
   EXPECT_EQ(csv.count('\n'), 101);
+  EXPECT_EQ(control<QLabel>("Label4")->toolTip(),
+            QDir(folder_.path()).absoluteFilePath("Logdata.csv"));
+}
+
+// Installed, the settings folder is hidden: the bare name goes to the documents folder.
+TEST_F(DownloadWindow, ABareFileNameLandsInTheOutputFolderWhenOneIsSet) {
+  QTemporaryDir documents;
+  session_->settings.LogFileFolder = QFile::encodeName(documents.path()).toStdString();
+  control<QPushButton>("Command2")->click();
+  EXPECT_EQ(control<QLabel>("Label4")->text(), "Finished. Data in File");
+  const QString written = QDir(documents.path()).absoluteFilePath("Logdata.csv");
+  EXPECT_TRUE(QFileInfo(written).isFile());
+  EXPECT_TRUE(csvBytes().isEmpty()) << "nothing beside the settings";
+  EXPECT_EQ(control<QLabel>("Label4")->toolTip(), written);
+  EXPECT_EQ(session_->settings.LogFilePath, "Logdata.csv") << "the stored name stays bare";
 }
 
 TEST_F(DownloadWindow, SinceLastTimeAppearsWithTheMeterOptionAndReadsOnlyTheNewRecords) {

@@ -28,5 +28,18 @@ TEST(SettingsFolder, ConfigFolderCreatedWhenTheProgramFolderCannotBeWritten) {
   EXPECT_TRUE(QFileInfo(chosen).isDir());
 }
 
+TEST(OutputFolder, SettingsFolderFromABuildElseDocumentsElseHome) {
+  QTemporaryDir program;
+  QTemporaryDir documents;
+  const QString home = QStringLiteral("/home/someone");
+  // Running from its own folder, the settings folder is that folder.
+  EXPECT_EQ(ChooseOutputFolder(program.path() + "/", program.path(), documents.path(), home),
+            program.path() + "/");
+  const QString config = QStringLiteral("/home/someone/.config/norvale-download");
+  EXPECT_EQ(ChooseOutputFolder(config, program.path(), documents.path(), home), documents.path());
+  EXPECT_EQ(ChooseOutputFolder(config, program.path(), documents.path() + "/missing", home), home);
+  EXPECT_EQ(ChooseOutputFolder(config, program.path(), QString(), home), home);
+}
+
 }  // namespace
 }  // namespace norvale

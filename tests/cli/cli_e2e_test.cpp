@@ -63,6 +63,8 @@ TEST_F(Cli, DownloadWritesTheFileAndEndsWithTheFinalStatus) {
       {"download", "--device", QString::fromStdString(sim.devicePath()), "--output", output});
   EXPECT_EQ(run.exitCode, kExitFileWritten) << run.err;
   EXPECT_EQ(run.lastErrLine(), "Finished. Data in File");
+  EXPECT_NE(run.err.find("\n40 logged times written to " + output.toStdString() + "\n"),
+            std::string::npos);
   EXPECT_NE(run.err.find("Channel #1: Flow"), std::string::npos);
   EXPECT_EQ(run.err.find('\r'), std::string::npos) << "no progress bar when stderr is a pipe";
   std::ifstream in(output.toStdString(), std::ios::binary);

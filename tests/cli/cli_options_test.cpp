@@ -30,31 +30,46 @@ TEST(CliOptions, UsageErrorsSayWhatIsWrong) {
     std::vector<std::string> args;
     const char* mentions;
   };
-  for (const Case& c : {Case{{}, "no command"},
-                        Case{{"upload"}, "upload"},
-                        Case{{"download"}, "--device"},
-                        Case{{"download", "--device"}, "--device"},
-                        Case{{"download", "--device", "d", "--baud", "9601"}, "9601"},
-                        Case{{"download", "--device", "d", "--baud", "9600.0"}, "9600.0"},
-                        Case{{"download", "--device", "d", "--slave", "x1"}, "x1"},
-                        Case{{"download", "--device", "d", "--slave", "256"}, "256"},
-                        Case{{"download", "--device", "d", "--slave", "-1"}, "-1"},
-                        Case{{"download", "--device", "d", "--verbose"}, "--verbose"},
-                        Case{{"import"}, "--database"},
-                        Case{{"import", "--database", "x.pdb", "--module", "256"}, "256"},
-                        Case{{"import", "--database", "x.pdb", "--device", "d"}, "--device"},
-                        Case{{"download", "--device", "d", "--module", "3"}, "--module"},
-                        Case{{"ids", "--database", "x.pdb", "--output", "o.csv"}, "--output"},
-                        Case{{"live", "--device", "d", "--flow-unit", "XYZ"}, "XYZ"},
-                        Case{{"live", "--device", "d", "--count", "0"}, "0"},
-                        Case{{"live", "--device", "d", "--since-last"}, "--since-last"},
-                        Case{{"download", "--device", "d", "--meter", "KX60"}, "--meter"},
-                        Case{{"import", "--database", "x.pdb", "--dial", "5"}, "--dial"}}) {
+  for (const Case& c :
+       {Case{{}, "no command"},
+        Case{{"upload"}, "upload"},
+        Case{{"download"}, "--device"},
+        Case{{"download", "--device"}, "--device"},
+        Case{{"download", "--device", "d", "--baud", "9601"}, "9601"},
+        Case{{"download", "--device", "d", "--baud", "9600.0"}, "9600.0"},
+        Case{{"download", "--device", "d", "--slave", "x1"}, "x1"},
+        Case{{"download", "--device", "d", "--slave", "256"}, "256"},
+        Case{{"download", "--device", "d", "--slave", "-1"}, "-1"},
+        Case{{"download", "--device", "d", "--verbose"}, "--verbose"},
+        Case{{"import"}, "--database"},
+        Case{{"import", "--database", "x.pdb", "--module", "256"}, "256"},
+        Case{{"import", "--database", "x.pdb", "--device", "d"}, "--device"},
+        Case{{"download", "--device", "d", "--module", "3"}, "--module"},
+        Case{{"ids", "--database", "x.pdb", "--output", "o.csv"}, "--output"},
+        Case{{"live", "--device", "d", "--flow-unit", "XYZ"}, "XYZ"},
+        Case{{"live", "--device", "d", "--count", "0"}, "0"},
+        Case{{"live", "--device", "d", "--since-last"}, "--since-last"},
+        Case{{"download", "--device", "d", "--meter", "KX60"}, "--meter"},
+        Case{{"import", "--database", "x.pdb", "--dial", "5"}, "--dial"},
+        Case{{"download", "--device", "d", "extra"}, "extra"},
+        Case{{"download", "--device", "d", "--output", "a.csv", "--output-pattern", "%Y.csv"},
+             "--output-pattern"},
+        Case{{"import", "--database", "x", "--output-pattern", "%Y-%q.csv"}, "%q"},
+        Case{{"import", "--database", "x", "--output-pattern", "log%"}, "log%"},
+        Case{{"ids", "--database", "x", "--output-pattern", "%Y"}, "ids"}}) {
     CliParse p = ParseCliArguments(c.args);
     EXPECT_FALSE(p.ok);
     EXPECT_NE(p.error.find(c.mentions), std::string::npos) << p.error;
   }
   EXPECT_TRUE(ParseCliArguments({"--help"}).options.help);
+  EXPECT_TRUE(ParseCliArguments({"download", "-h"}).options.help);
+  EXPECT_TRUE(ParseCliArguments({"--version"}).options.version);
+
+  // Values may follow "=", and a value may itself start with a dash.
+  CliParse forms = ParseCliArguments({"download", "--device=/dev/ttyS0", "--modem-init", "-X"});
+  ASSERT_TRUE(forms.ok) << forms.error;
+  EXPECT_EQ(forms.options.device, "/dev/ttyS0");
+  EXPECT_EQ(forms.options.modemInit, "-X");
 
   CliParse import = ParseCliArguments({"import", "--database", "x.pdb", "--module", "12"});
   ASSERT_TRUE(import.ok) << import.error;

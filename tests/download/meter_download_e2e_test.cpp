@@ -35,12 +35,14 @@ struct RecordingView : DownloadView, DownloadButtons {
   void setStatusText(const std::string& text) override { statuses.push_back(text); }
   void setProgress(int percent) override { progress.push_back(percent); }
   void setChannelBox(int index, const std::string& text) override { boxes.at(index) = text; }
+  void setWrittenFile(const std::string& path) override { writtenFile = path; }
   void setDownloadDataEnabled(bool enabled) override { downloadDataEnabled.push_back(enabled); }
   void setSinceLastTimeEnabled(bool enabled) override { sinceLastEnabled.push_back(enabled); }
 
   std::vector<std::string> statuses;
   std::vector<int> progress;
   std::array<std::string, 10> boxes;
+  std::string writtenFile;
   std::vector<bool> downloadDataEnabled;
   std::vector<bool> sinceLastEnabled;
 };

@@ -56,6 +56,7 @@ struct NullView : DownloadView {
   void setStatusText(const std::string&) override {}
   void setProgress(int) override {}
   void setChannelBox(int index, const std::string& text) override { boxes.at(index) = text; }
+  void setWrittenFile(const std::string&) override {}
   std::array<std::string, 10> boxes;
 };
 
