@@ -3,7 +3,8 @@
 # Usage: scripts/setup.sh [--all] [preset ...]   (default preset: "default")
 #   without --all: only the two programs, norvale-download and norvale-cli, and only the
 #   packages they need;
-#   with --all: also the tests and benchmarks, with GoogleTest, mbpoll and a virtual display.
+#   with --all: also the tests and benchmarks, with GoogleTest, mbpoll, a virtual display and
+#   the tools the package test uses.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -14,7 +15,9 @@ if [ "${1:-}" = "--all" ]; then
 fi
 
 packages=(cmake ninja-build g++ python3 qt6-base-dev qt6-serialport-dev)
-$all && packages+=(googletest libgtest-dev mbpoll xvfb xauth)
+# The tests also build the Debian package and check its manual pages and metadata.
+$all && packages+=(googletest libgtest-dev mbpoll xvfb xauth
+                   help2man dpkg-dev desktop-file-utils appstream)
 scripts/install_packages.sh "${packages[@]}"
 
 presets=("$@")
