@@ -1,7 +1,6 @@
 #include "cli/cli_options.h"
 
 #include <QCommandLineParser>
-#include <QFile>
 #include <QStringList>
 #include <algorithm>
 #include <array>
@@ -138,8 +137,12 @@ bool parseNumber(const std::string& text, int low, int high, int& number) {
   return error == std::errc() && end == last && number >= low && number <= high;
 }
 
-QString FromSystem(const std::string& text) { return QFile::decodeName(text.c_str()); }
-std::string ToSystem(const QString& text) { return QFile::encodeName(text).toStdString(); }
+// Each byte as one character and back: paths reach the system exactly as typed, even when they
+// are not valid in the locale's encoding. Option names are plain ASCII either way.
+QString FromSystem(const std::string& text) {
+  return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+}
+std::string ToSystem(const QString& text) { return text.toLatin1().toStdString(); }
 
 // Fills options from one option's value; the error text when the value is not acceptable.
 std::string takeValue(const std::string& name, const std::string& text, CliOptions& options) {

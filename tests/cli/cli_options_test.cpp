@@ -71,6 +71,14 @@ TEST(CliOptions, UsageErrorsSayWhatIsWrong) {
   EXPECT_EQ(forms.options.device, "/dev/ttyS0");
   EXPECT_EQ(forms.options.modemInit, "-X");
 
+  // File names keep their bytes, valid UTF-8 or not.
+  const std::string utf8 = "caf\xc3\xa9 \xe6\xb5\x8b.csv";
+  const std::string latin1 = "M\xfcller.csv";
+  CliParse names = ParseCliArguments({"import", "--database", latin1, "--output", utf8});
+  ASSERT_TRUE(names.ok) << names.error;
+  EXPECT_EQ(names.options.database, latin1);
+  EXPECT_EQ(names.options.output, utf8);
+
   CliParse import = ParseCliArguments({"import", "--database", "x.pdb", "--module", "12"});
   ASSERT_TRUE(import.ok) << import.error;
   EXPECT_EQ(import.options.command, CliCommand::Import);
