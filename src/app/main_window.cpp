@@ -16,6 +16,7 @@
 #include "app/dialer_tab_handlers.h"
 #include "app/display_meter_handlers.h"
 #include "app/download_tab_handlers.h"
+#include "app/line_trace_window.h"
 #include "app/meter_type_arrangement.h"
 #include "app/port_error_box.h"
 #include "app/settings_file.h"
@@ -77,6 +78,8 @@ MainWindow::~MainWindow() { session_.link.setPortErrorReporter({}); }
 void MainWindow::buildMenuAndTimers() {
   controls_.File_mnu = menuBar()->addAction(QStringLiteral("E&xit"));
   controls_.File_mnu->setObjectName(QStringLiteral("File_mnu"));
+  controls_.LineTrace_mnu = menuBar()->addAction(QStringLiteral("Line &Trace..."));
+  controls_.LineTrace_mnu->setObjectName(QStringLiteral("LineTrace_mnu"));
   controls_.Timer1 = MakeTimer(this, "Timer1", 750);
   controls_.Timer2 = MakeTimer(this, "Timer2", 1000);
   controls_.Timer3 = MakeTimer(this, "Timer3", 1000);
@@ -112,6 +115,7 @@ void MainWindow::connectHandlers() {
   connect(c.Command3, &QPushButton::clicked, this, &MainWindow::onCommand3Click);
   connect(c.Command8, &QPushButton::clicked, this, &MainWindow::onCommand8Click);
   connect(c.File_mnu, &QAction::triggered, this, &MainWindow::onFileMnuClick);
+  connect(c.LineTrace_mnu, &QAction::triggered, this, &MainWindow::onLineTraceMnuClick);
 }
 
 // The window's load step: the settings file is created when missing, then read.
@@ -165,10 +169,9 @@ void MainWindow::onSSTab1Change(int index) {
 
 // The box shows the bare name; the writer gets the full path.
 void MainWindow::onCommand3Click() {
-  std::optional<QString> chosen =
-      chooseSaveFile_({QStringLiteral("Data Filename Selection"), QStringLiteral("*.csv"),
-                       QStringLiteral("Logdata.csv"),
-                       FromFileName(session_.settings.LogFileFolder)});
+  std::optional<QString> chosen = chooseSaveFile_(
+      {QStringLiteral("Data Filename Selection"), QStringLiteral("*.csv"),
+       QStringLiteral("Logdata.csv"), FromFileName(session_.settings.LogFileFolder)});
   if (!chosen || chosen->isEmpty()) return;
   controls_.Text2->setText(QFileInfo(*chosen).fileName());
   session_.settings.LogFilePath = ToFileName(*chosen);
@@ -185,6 +188,13 @@ void MainWindow::onCommand8Click() {
 }
 
 // Saves once and ends the program; the unload step does not save again.
+void MainWindow::onLineTraceMnuClick() {
+  if (!lineTrace_) lineTrace_ = new LineTraceWindow(session_.link, chooseSaveFile_, this);
+  lineTrace_->show();
+  lineTrace_->raise();
+  lineTrace_->activateWindow();
+}
+
 void MainWindow::onFileMnuClick() {
   SaveSettings(controls_, session_);
   exiting_ = true;

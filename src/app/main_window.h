@@ -12,7 +12,8 @@ class QCloseEvent;
 
 namespace norvale {
 class DownloadTabHandlers;
-}
+class LineTraceWindow;
+}  // namespace norvale
 
 namespace norvale {
 
@@ -53,6 +54,7 @@ class MainWindow : public QMainWindow {
   void onCommand3Click();
   void onCommand8Click();
   void onFileMnuClick();
+  void onLineTraceMnuClick();
 
   Session& session_;
   WindowControls controls_;
@@ -61,6 +63,7 @@ class MainWindow : public QMainWindow {
   int currentTab_ = 0;
   bool exiting_ = false;
   DownloadTabHandlers* downloadTab_ = nullptr;  // owned as a child
+  LineTraceWindow* lineTrace_ = nullptr;        // made when first asked for; a child
 };
 
 }  // namespace norvale

@@ -97,6 +97,7 @@ struct WindowControls {
   QTimer* Timer2 = nullptr;  // live values, "Begin"
   QTimer* Timer3 = nullptr;  // live values, fourth meter type
   QAction* File_mnu = nullptr;
+  QAction* LineTrace_mnu = nullptr;
 };
 
 }  // namespace norvale

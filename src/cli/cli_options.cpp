@@ -68,6 +68,12 @@ const char* const kCliUsage =
     "                   FPS (default, as the meter sends it) or MPS\n"
     "  --count N        stop after N polls, answered or not (default: until interrupted)\n"
     "\n"
+    "Line trace (download, live):\n"
+    "  --trace FILE     write every frame to FILE: the time to the millisecond, the direction,\n"
+    "                   the bytes in hex and what was made of them (reply complete, CRC\n"
+    "                   mismatch, exception, resend, gave up), then a summary line\n"
+    "  -v, --verbose    the same lines on standard error\n"
+    "\n"
     "  --help           this text\n"
     "  --version        the version and the build's git description\n"
     "\n"
@@ -93,7 +99,7 @@ struct OptionRule {
   unsigned commands;
 };
 
-constexpr std::array<OptionRule, 17> kOptionRules{{
+constexpr std::array<OptionRule, 19> kOptionRules{{
     {"device", "PATH", kForDownload | kForLive},
     {"baud", "RATE", kForDownload | kForLive},
     {"slave", "ID", kForDownload | kForLive},
@@ -110,6 +116,8 @@ constexpr std::array<OptionRule, 17> kOptionRules{{
     {"flow-format", "FORMAT", kForLive},
     {"velocity-unit", "UNIT", kForLive},
     {"count", "N", kForLive},
+    {"trace", "FILE", kForDownload | kForLive},
+    {"verbose", nullptr, kForDownload | kForLive},
     {"help", nullptr, 0},
 }};
 
@@ -156,6 +164,7 @@ std::string takeValue(const std::string& name, const std::string& text, CliOptio
   if (name == "device") return required(options.device, "a path");
   if (name == "output") return required(options.output, "a file");
   if (name == "database") return required(options.database, "a file");
+  if (name == "trace") return required(options.trace, "a file");
   if (name == "dial") return required(options.dial, "a number");
   if (name == "modem-init") {
     options.modemInit = text;
@@ -241,6 +250,7 @@ CliParse ParseCliArguments(const std::vector<std::string>& arguments) {
   for (const OptionRule& rule : kOptionRules) {
     QStringList names{QString::fromLatin1(rule.name)};
     if (std::string(rule.name) == "help") names.prepend(QStringLiteral("h"));
+    if (std::string(rule.name) == "verbose") names.prepend(QStringLiteral("v"));
     parser.addOption(rule.valueName
                          ? QCommandLineOption(names, {}, QString::fromLatin1(rule.valueName))
                          : QCommandLineOption(names));
@@ -289,6 +299,7 @@ CliParse ParseCliArguments(const std::vector<std::string>& arguments) {
   }
   options.sinceLast = parser.isSet(QStringLiteral("since-last"));
   options.portable = parser.isSet(QStringLiteral("portable"));
+  options.verbose = parser.isSet(QStringLiteral("verbose"));
 
   const bool fromMeter =
       options.command == CliCommand::Download || options.command == CliCommand::Live;

@@ -25,7 +25,9 @@ struct CliOptions {
   int flowUnit = -1;  // list positions of the window's unit boxes; -1 none chosen
   int flowFormat = -1;
   int velocityUnit = -1;
-  int count = 0;  // polls; 0 without end
+  int count = 0;         // polls; 0 without end
+  std::string trace;     // file for the line trace; empty: none
+  bool verbose = false;  // the line trace on standard error too
   bool help = false;
   bool version = false;
 };

@@ -1,4 +1,5 @@
 // norvale-cli: the log download without a window, for scripts and unattended use.
+#include <signal.h>
 #include <unistd.h>
 
 #include <QCoreApplication>
@@ -12,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+#include "cli/cli_line_trace.h"
 #include "cli/cli_options.h"
 #include "cli/terminal_download_view.h"
 #include "dialer/modem_dialer.h"
@@ -83,13 +85,27 @@ int ExitCodeOfScan(int16_t result) {
 
 constexpr int kEscapeGuardMilliseconds = 1500;
 
+volatile sig_atomic_t gInterrupted = 0;
+extern "C" void NoteInterrupt(int) { gInterrupted = 1; }
+
+// The first Ctrl-C ends `live` after the poll under way, so that its trace gets its summary;
+// a second one ends it at once.
+void EndLiveOnInterrupt() {
+  struct sigaction action {};
+  action.sa_handler = NoteInterrupt;
+  action.sa_flags = SA_RESETHAND;
+  sigaction(SIGINT, &action, nullptr);
+  sigaction(SIGTERM, &action, nullptr);
+}
+
 // Runs the event loop until `milliseconds` have passed since `since` started.
 void WaitInEventLoop(norvale::EventPump& pump, const QElapsedTimer& since, int milliseconds) {
-  while (since.elapsed() < milliseconds) pump.waitBriefly();
+  while (since.elapsed() < milliseconds && !gInterrupted) pump.waitBriefly();
 }
 
 int Download(const norvale::CliOptions& options, norvale::SettingsRecord& settings,
-             norvale::RecordTable& records, norvale::TerminalDownloadView& view) {
+             norvale::RecordTable& records, norvale::TerminalDownloadView& view,
+             norvale::LinkTrace* trace) {
   using namespace norvale;
   QtSerialPort port([&](int) { return options.device; });
   SystemClock clock;
@@ -97,6 +113,7 @@ int Download(const norvale::CliOptions& options, norvale::SettingsRecord& settin
   MeterLink link(settings, port, clock, pump, [](const PortErrorMessage& message) {
     std::fprintf(stderr, "%s: %s\n", message.text.c_str(), message.details.c_str());
   });
+  link.setTrace(trace);
   DownloadCommands commands(link, settings, records, view, view);
   PrintedDialerStatus modem;
   if (!options.dial.empty()) {
@@ -157,7 +174,8 @@ class PrintedLiveDisplay : public norvale::LiveDisplayView {
   std::array<std::string, 5> lines_;
 };
 
-int Live(const norvale::CliOptions& options, norvale::SettingsRecord& settings) {
+int Live(const norvale::CliOptions& options, norvale::SettingsRecord& settings,
+         norvale::LinkTrace* trace) {
   using namespace norvale;
   constexpr int kPollMilliseconds = 1000;
   QtSerialPort port([&](int) { return options.device; });
@@ -166,11 +184,13 @@ int Live(const norvale::CliOptions& options, norvale::SettingsRecord& settings) 
   MeterLink link(settings, port, clock, pump, [](const PortErrorMessage& message) {
     std::fprintf(stderr, "%s: %s\n", message.text.c_str(), message.details.c_str());
   });
+  link.setTrace(trace);
   const LiveChoices choices{options.flowUnit, options.flowFormat, options.velocityUnit,
                             options.meter == "KX60"};
   PrintedLiveDisplay display;
   int answered = 0;
-  for (int poll = 1; options.count == 0 || poll <= options.count; ++poll) {
+  EndLiveOnInterrupt();
+  for (int poll = 1; (options.count == 0 || poll <= options.count) && !gInterrupted; ++poll) {
     QElapsedTimer period;
     period.start();
     if (RunLiveCycle(link, settings.CommSlaveID, choices, display)) {
@@ -229,12 +249,25 @@ int main(int argc, char** argv) {
   settings.PortableMeter = options.portable;
   settings.DatabasePath = options.database;
   RecordTable records;
-  TerminalDownloadView view(stderr, isatty(STDERR_FILENO) != 0);
+  CliLineTrace lineTrace;
+  std::string traceFailure;
+  if (!lineTrace.start(options.trace, options.verbose, traceFailure)) {
+    std::fprintf(stderr, "norvale-cli: cannot write the trace file %s: %s\n", options.trace.c_str(),
+                 traceFailure.c_str());
+    return kExitFileError;
+  }
+  // A progress bar would be torn apart by trace lines on the same terminal.
+  TerminalDownloadView view(stderr, isatty(STDERR_FILENO) != 0 && !options.verbose);
 
-  if (options.command == CliCommand::Live) return Live(options, settings);
+  if (options.command == CliCommand::Live) {
+    const int exitCode = Live(options, settings, lineTrace.trace());
+    lineTrace.finish();
+    return exitCode;
+  }
   int exitCode = options.command == CliCommand::Download
-                     ? Download(options, settings, records, view)
+                     ? Download(options, settings, records, view, lineTrace.trace())
                      : ReadDatabase(options, settings, records, view);
+  lineTrace.finish();
   if (exitCode == kExitFileWritten && options.command != CliCommand::Ids) {
     std::fprintf(stderr, "%d logged times written to %s\n",
                  records.LastRow > 1 ? records.LastRow - 1 : 0, view.writtenFile().c_str());

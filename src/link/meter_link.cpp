@@ -18,6 +18,19 @@ constexpr double kReplyByteLimitSeconds = 2;
 // twice; the second answer comes before the answer to the next request, within a few seconds.
 constexpr double kLateAnswerSeconds = 3;
 
+TraceEvent TraceEventOf(ReplyScanKind kind) {
+  switch (kind) {
+    case ReplyScanKind::Noise:
+      return TraceEvent::Noise;
+    case ReplyScanKind::OtherFrame:
+      return TraceEvent::OtherFrame;
+    case ReplyScanKind::DamagedReply:
+      return TraceEvent::CrcMismatch;
+    default:
+      return TraceEvent::ReplyComplete;
+  }
+}
+
 }  // namespace
 
 MeterLink::MeterLink(const SettingsRecord& settings, SerialPort& port, Clock& clock,
@@ -102,7 +115,8 @@ void MeterLink::FoldReplyCrc(const std::string& frame) {
   state_.RespCrcLo = state_.RunningCrc & 0xFF;
 }
 
-void MeterLink::send(SentRequest& sent) {
+void MeterLink::send(SentRequest& sent, bool again) {
+  trace(again ? TraceEvent::Resent : TraceEvent::Sent, sent.request);
   port_.output(sent.request);
   ++sent.unanswered;
 }
@@ -117,18 +131,43 @@ bool MeterLink::isLateAnswer(std::string_view frame, const std::string& request)
   return true;
 }
 
+// Frames shorter than the awaited reply (an exception reply) are only taken apart once that many
+// bytes have come; a trace shows them when the wait ends without one. The next exchange empties
+// the buffers in any case.
+void MeterLink::traceUnscanned(const ReplyShape& shape) {
+  if (port_.portOpen()) {
+    port_.setInputLen(0);
+    received_ += port_.input();
+  }
+  std::string_view rest(received_);
+  while (!rest.empty()) {
+    ReplyScan scan = ScanReply(rest, shape);
+    if (scan.kind == ReplyScanKind::NeedMore) {
+      trace(TraceEvent::Noise, rest);
+      break;
+    }
+    trace(TraceEventOf(scan.kind), rest.substr(0, scan.length));
+    rest.remove_prefix(scan.length);
+  }
+  received_.clear();
+}
+
 MeterLink::ReplyOutcome MeterLink::Exchange(const std::string& request, const ReplyShape& shape,
                                             Resend resend, double giveUpSeconds,
                                             std::string& frame) {
   SentRequest sent{request, shape, 0, 0};
   if (previous_.request == request) sent.unanswered = previous_.unanswered;
   auto finish = [&](ReplyOutcome outcome) {
+    if (outcome == ReplyOutcome::NoReply && !shutDown_ && trace_) {
+      traceUnscanned(shape);
+      trace(TraceEvent::GaveUp, request);
+    }
     if (outcome != ReplyOutcome::NoReply && sent.unanswered > 0) --sent.unanswered;
     previous_ = sent;
     return outcome;
   };
 
-  send(sent);
+  send(sent, false);
   pump_.yieldOnce();
   double now = clock_.timeOfDay();
   sent.lastSentAt = now;
@@ -153,8 +192,10 @@ MeterLink::ReplyOutcome MeterLink::Exchange(const std::string& request, const Re
           break;
         }
         std::string_view front(received_.data(), scan.length);
-        bool drop = scan.kind == ReplyScanKind::Noise || scan.kind == ReplyScanKind::OtherFrame ||
-                    (scan.kind == ReplyScanKind::Reply && isLateAnswer(front, request));
+        const bool late = scan.kind == ReplyScanKind::Reply && isLateAnswer(front, request);
+        bool drop =
+            scan.kind == ReplyScanKind::Noise || scan.kind == ReplyScanKind::OtherFrame || late;
+        trace(late ? TraceEvent::LateAnswer : TraceEventOf(scan.kind), front);
         if (scan.kind == ReplyScanKind::OtherFrame && previous_.unanswered > 0 &&
             FrameFits(front, previous_.shape)) {
           --previous_.unanswered;
@@ -183,7 +224,7 @@ MeterLink::ReplyOutcome MeterLink::Exchange(const std::string& request, const Re
           if (now < giveUpMark) giveUpMark = RoundHalfEven(now);
           if (now - giveUpMark >= giveUpSeconds) return finish(ReplyOutcome::NoReply);
           // What has arrived is kept: a late reply may still complete.
-          send(sent);
+          send(sent, true);
           sent.lastSentAt = now;
           resendMark = RoundHalfEven(now);
         }
@@ -196,7 +237,7 @@ MeterLink::ReplyOutcome MeterLink::Exchange(const std::string& request, const Re
           port_.discardOutBuffer();
           received_.clear();
           needed = shape.length;
-          send(sent);
+          send(sent, true);
           sent.lastSentAt = now;
           resendMark = RoundHalfEven(now);
         }

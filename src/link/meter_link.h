@@ -7,6 +7,7 @@
 #include "link/clock.h"
 #include "link/event_pump.h"
 #include "link/link_state.h"
+#include "link/link_trace.h"
 #include "link/port_error_message.h"
 #include "link/reply_frame.h"
 #include "link/serial_port.h"
@@ -40,6 +41,9 @@ class MeterLink {
 
   // The window installs its message box here once it exists.
   void setPortErrorReporter(PortErrorReporter reporter) { reportPortError_ = std::move(reporter); }
+
+  // Every frame sent and received from now on is told to `trace`; nullptr stops it.
+  void setTrace(LinkTrace* trace) { trace_ = trace; }
 
   // True while a transaction waits; a second one started meanwhile is refused.
   bool busy() const { return busy_; }
@@ -99,7 +103,11 @@ class MeterLink {
     int unanswered = 0;
     double lastSentAt = 0;
   };
-  void send(SentRequest& sent);
+  void send(SentRequest& sent, bool again);
+  void traceUnscanned(const ReplyShape& shape);
+  void trace(TraceEvent event, std::string_view bytes) {
+    if (trace_) trace_->traced(event, bytes);
+  }
   bool isLateAnswer(std::string_view frame, const std::string& request);
   bool failOpen(const PortStatus& status);
 
@@ -113,6 +121,7 @@ class MeterLink {
   bool shutDown_ = false;
   std::string received_;  // taken from the port, not yet part of a reply
   SentRequest previous_;
+  LinkTrace* trace_ = nullptr;
 };
 
 }  // namespace norvale

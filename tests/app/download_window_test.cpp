@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -129,6 +130,35 @@ TEST_F(DownloadWindow, ABareFileNameLandsInTheOutputFolderWhenOneIsSet) {
   EXPECT_TRUE(csvBytes().isEmpty()) << "nothing beside the settings";
   EXPECT_EQ(control<QLabel>("Label4")->toolTip(), written);
   EXPECT_EQ(session_->settings.LogFilePath, "Logdata.csv") << "the stored name stays bare";
+}
+
+TEST_F(DownloadWindow, LineTraceShowsTheFramesWhileOpenAndSavesThem) {
+  window_->findChild<QAction*>("LineTrace_mnu")->trigger();
+  auto* trace = window_->findChild<QWidget*>("LineTraceWindow");
+  ASSERT_NE(trace, nullptr);
+  EXPECT_TRUE(trace->isVisible());
+  EXPECT_FALSE(trace->isModal());
+  control<QPushButton>("Command2")->click();
+  auto* text = trace->findChild<QPlainTextEdit*>("TraceText");
+  const QString lines = text->toPlainText();
+  EXPECT_TRUE(lines.contains("  request\n")) << lines.left(300).toStdString();
+  EXPECT_TRUE(lines.contains("  reply complete\n"));
+  EXPECT_TRUE(trace->findChild<QLabel*>("TraceSummary")->text().startsWith("requests "));
+
+  const QString saved = QDir(folder_.path()).filePath("trace.txt");
+  window_->setSaveFileChooser([&](const SaveFileRequest&) { return saved; });
+  trace->findChild<QPushButton*>("TraceSave")->click();
+  QFile file(saved);
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  EXPECT_EQ(QString::fromLatin1(file.readAll()), text->toPlainText() + "\n");
+
+  trace->findChild<QPushButton*>("TraceClear")->click();
+  EXPECT_TRUE(text->toPlainText().isEmpty());
+  // Closed, it hears nothing more.
+  trace->close();
+  control<QPushButton>("Command2")->click();
+  EXPECT_EQ(control<QLabel>("Label4")->text(), "Finished. Data in File");
+  EXPECT_TRUE(text->toPlainText().isEmpty());
 }
 
 TEST_F(DownloadWindow, SinceLastTimeAppearsWithTheMeterOptionAndReadsOnlyTheNewRecords) {

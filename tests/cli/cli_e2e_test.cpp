@@ -182,6 +182,52 @@ TEST_F(Cli, LivePrintsTheDisplayLinesOncePerAnsweredPoll) {
   EXPECT_EQ(none.out, "");
 }
 
+// What a technician reads when live values fail: a damaged reply, an exception reply the link
+// drops while it waits on, and silence, each a line, then the counts.
+TEST_F(Cli, LineTraceTellsEachFrameAndEndsWithTheCounts) {
+  ScenarioFile scenario(R"({"live": {"flow": 1}})");
+  SimulatorProcess meter(scenario.path(), {"--fault", "bad_crc,function=99,nth=1", "--fault",
+                                           "exception,function=99,nth=2,code=3", "--fault",
+                                           "silent,function=99,nth=3"});
+  ASSERT_TRUE(meter.started()) << meter.error();
+  const QString trace = QString::fromStdString((folder / "live.trace").string());
+  CliRun run = RunCli({"live", "--device", QString::fromStdString(meter.devicePath()), "--count",
+                       "4", "--trace", trace});
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  std::vector<std::string> verdicts;
+  std::istringstream lines(ReadFile(trace));
+  for (std::string line; std::getline(lines, line);) {
+    // "hh:mm:ss.mmm -> 01 63 ... request": the time, then the direction.
+    ASSERT_TRUE(line.rfind("Summary: ", 0) == 0 ||
+                (line.size() > 16 && line[2] == ':' && line[8] == '.' && line[12] == ' '))
+        << line;
+    verdicts.push_back(line.rfind("Summary: ", 0) == 0 ? line.substr(9)
+                                                       : line.substr(line.find("  ") + 2));
+  }
+  const std::vector<std::string> expected{
+      "request",
+      "CRC mismatch",
+      "request",
+      "exception 03 (illegal data value), dropped",
+      "gave up, no reply",
+      "request",
+      "gave up, no reply",
+      "request",
+      "reply complete",
+      "requests 4, resends 0, replies 1, CRC failures 1, exceptions 1, timeouts 2"};
+  EXPECT_EQ(verdicts, expected);
+
+  // A download that had to ask again, with the trace on standard error too.
+  SimulatorProcess slow(scenario.path(), {"--fault", "silent,function=3,first=1"});
+  ASSERT_TRUE(slow.started()) << slow.error();
+  CliRun download = RunCli({"download", "--device", QString::fromStdString(slow.devicePath()),
+                            "--output", output, "-v"});
+  EXPECT_NE(download.err.find("  resend\n"), std::string::npos) << download.err;
+  EXPECT_NE(download.err.find("  reply complete\n"), std::string::npos);
+  EXPECT_NE(download.err.find("\nSummary: requests "), std::string::npos);
+  EXPECT_EQ(download.lastErrLine(), "0 Records Available") << "the final status stays last";
+}
+
 // The demo meter behind a simulated Hayes modem: dial, download over the dialed line, hang up.
 TEST_F(Cli, DownloadThroughADialedLine) {
   const std::string modem = (fs::path(NORVALE_SIMULATOR).parent_path() / "modem_sim.py").string();
