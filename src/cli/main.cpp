@@ -100,7 +100,9 @@ void EndLiveOnInterrupt() {
 
 // Runs the event loop until `milliseconds` have passed since `since` started.
 void WaitInEventLoop(norvale::EventPump& pump, const QElapsedTimer& since, int milliseconds) {
-  while (since.elapsed() < milliseconds && !gInterrupted) pump.waitBriefly();
+  for (qint64 left; (left = milliseconds - since.elapsed()) > 0 && !gInterrupted;) {
+    pump.waitForEvents(static_cast<double>(left) / 1000);
+  }
 }
 
 int Download(const norvale::CliOptions& options, norvale::SettingsRecord& settings,

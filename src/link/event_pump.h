@@ -5,12 +5,16 @@ namespace norvale {
 // Lets the window's other events run while an exchange waits.
 class EventPump {
  public:
+  static constexpr double kBriefRoundSeconds = 0.01;
+
   virtual ~EventPump() = default;
   // Run whatever events are pending, then return at once.
   virtual void yieldOnce() = 0;
-  // One round of a polling wait: run events, blocking until something happens (such as bytes
-  // arriving) or a few milliseconds pass, so that a wait never spins a core.
-  virtual void waitBriefly() = 0;
+  // Runs events, blocking until something happens (bytes arriving on the port among them) or
+  // `seconds` pass. A wait sleeps until its next deadline instead of waking in rounds.
+  virtual void waitForEvents(double seconds) = 0;
+  // One short round of a polling wait, for loops that look at the port a byte at a time.
+  void waitBriefly() { waitForEvents(kBriefRoundSeconds); }
   // Waits without running any event: the modem's guard times, during which the window may not
   // answer.
   virtual void pauseWithoutYield(double seconds) = 0;

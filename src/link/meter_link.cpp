@@ -17,6 +17,11 @@ constexpr double kReplyByteLimitSeconds = 2;
 // A meter answers every copy of a request it receives, so a request sent again may be answered
 // twice; the second answer comes before the answer to the next request, within a few seconds.
 constexpr double kLateAnswerSeconds = 3;
+// A wait wakes this long after the moment a rule acts on, so that the rule's strict "more than"
+// holds. The moment is worked out before the wait, so a clock that goes back at midnight is seen
+// on waking; kLongestWait (longer than any rule's wait) only bounds a moment gone wrong.
+constexpr double kPastTheMoment = 0.001;
+constexpr double kLongestWait = 60;
 
 TraceEvent TraceEventOf(ReplyScanKind kind) {
   switch (kind) {
@@ -41,8 +46,6 @@ MeterLink::MeterLink(const SettingsRecord& settings, SerialPort& port, Clock& cl
       pump_(pump),
       reportPortError_(std::move(reportPortError)) {}
 
-double MeterLink::wholeSecondNow() { return RoundHalfEven(clock_.timeOfDay()); }
-
 bool MeterLink::failOpen(const PortStatus& status) {
   if (state_.CommErrorShown == 0) {
     state_.CommErrorShown = 1;
@@ -61,25 +64,29 @@ bool MeterLink::OpenCommPort() {
     port_.setInputLen(0);
     port_.setBinaryInputMode(true);
     if (PortStatus s = port_.setPortOpen(true); !s.ok) return failOpen(s);
+    // Asserted once per open: nothing else lowers it while the port stays open (hanging up the
+    // modem closes the port).
     if (PortStatus s = port_.setDtrEnable(true); !s.ok) return failOpen(s);
   }
-  bool open = port_.portOpen();
-  // DTR is asserted on every call, also on a port that was already open.
-  if (PortStatus s = port_.setDtrEnable(true); !s.ok) return failOpen(s);
-  return open;
+  return port_.portOpen();
+}
+
+void MeterLink::waitUntil(double moment, double now) {
+  pump_.waitForEvents(std::clamp(moment - now + kPastTheMoment, 0.0, kLongestWait));
 }
 
 bool MeterLink::WaitForReply(int count) {
-  double start = wholeSecondNow();
+  double now = clock_.timeOfDay();
+  double start = RoundHalfEven(now);
   port_.setInputLen(count);
   for (;;) {
     if (port_.inBufferCount() >= count) {
       state_.ReplyBuffer = port_.input();
       return true;
     }
-    pump_.waitBriefly();
+    waitUntil(start + kReplyByteLimitSeconds, now);
     if (shutDown_) return false;
-    double now = clock_.timeOfDay();
+    now = clock_.timeOfDay();
     if (now < start) start = RoundHalfEven(now);  // midnight passed
     if (now > start + kReplyByteLimitSeconds) return false;
   }
@@ -180,6 +187,19 @@ MeterLink::ReplyOutcome MeterLink::Exchange(const std::string& request, const Re
   auto enoughWaiting = [&] {
     return received_.size() + static_cast<size_t>(std::max(0, port_.inBufferCount())) >= needed;
   };
+  // The next moment a rule below acts on: a resend, or the give-up.
+  auto nextRuleMoment = [&] {
+    const double giveUp = giveUpMark + giveUpSeconds;
+    switch (resend) {
+      case Resend::EverySecond:
+        return resendMark + 1;  // the give-up is looked at when a resend is due
+      case Resend::ByReplyTime:
+        return resendInterval > 0 ? std::min(resendMark + resendInterval, giveUp) : giveUp;
+      case Resend::Never:
+        break;
+    }
+    return giveUp;
+  };
 
   for (;;) {
     if (enoughWaiting()) {
@@ -211,7 +231,7 @@ MeterLink::ReplyOutcome MeterLink::Exchange(const std::string& request, const Re
       }
       if (enoughWaiting()) continue;
     }
-    pump_.waitBriefly();
+    waitUntil(nextRuleMoment(), now);
     if (shutDown_) return finish(ReplyOutcome::NoReply);
     if (enoughWaiting()) continue;
     // A port that closed under us (adapter pulled) will not deliver the rest.

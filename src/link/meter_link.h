@@ -92,8 +92,8 @@ class MeterLink {
   ReplyOutcome Exchange(const std::string& request, const ReplyShape& shape, Resend resend,
                         double giveUpSeconds, std::string& frame);
   void FoldReplyCrc(const std::string& frame);
-  // Time of day rounded to a whole second: the marks every limit is measured from.
-  double wholeSecondNow();
+  // Sleeps in the event loop until bytes arrive or just past `moment` (a time of day).
+  void waitUntil(double moment, double now);
 
   // A request with the copies of it that went out unanswered, so that their late answers can be
   // told from the reply to the next request.

@@ -6,13 +6,13 @@
 
 namespace norvale {
 
-// Yields to the Qt event loop. A polling round sleeps in the event loop until an event arrives
-// (the serial port's data notifier included) or a few milliseconds pass.
+// Yields to the Qt event loop. A wait sleeps in the event loop until an event arrives (the serial
+// port's data notifier included) or its time is up.
 class QtEventPump : public EventPump {
  public:
-  explicit QtEventPump(int roundMilliseconds = 10);
+  QtEventPump();
   void yieldOnce() override;
-  void waitBriefly() override;
+  void waitForEvents(double seconds) override;
   void pauseWithoutYield(double seconds) override;
 
  private:

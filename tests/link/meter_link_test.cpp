@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <functional>
 #include <optional>
 #include <string>
@@ -113,6 +114,37 @@ TEST_F(LinkFixture, SilentMeterGivesUpAfterThirtySecondsResendingAboutOncePerSec
   EXPECT_GE(port.writes.size(), 28u);
   EXPECT_LE(port.writes.size(), 31u);
   for (const auto& w : port.writes) EXPECT_EQ(w, port.writes.front());
+}
+
+// However long the pump would let it sleep, a wait on a silent meter wakes only when a rule acts:
+// each resend, and the give-up.
+TEST_F(LinkFixture, ASilentMeterWakesTheWaitOnlyAtItsDeadlines) {
+  FakeEventPump sleeper(clock, 3600);
+  MeterLink sleepy(settings, port, clock, sleeper, nullptr);
+  std::vector<double> wakes;
+  std::vector<double> sentAt;
+  sleeper.onRound = [&] { wakes.push_back(clock.now); };
+  port.onOutput = [&](const std::string&) { sentAt.push_back(clock.now); };
+
+  clock.now = 36000.25;  // the marks are whole seconds: 36000
+  EXPECT_FALSE(sleepy.ReadHoldingRegisters(1, 0, 76, 8));
+  ASSERT_EQ(sentAt.size(), 30u);
+  for (size_t i = 1; i < sentAt.size(); ++i) EXPECT_NEAR(sentAt[i], 36000.001 + i, 1e-6);
+  ASSERT_EQ(wakes.size(), 30u);  // 29 resends, then the give-up at 36030.001
+  EXPECT_NEAR(wakes.back(), 36030.001, 1e-6);
+
+  // A log block: a resend every 150 x 209 / 9600 s from the last whole-second mark, the give-up
+  // 30 s after the first.
+  wakes.clear();
+  sentAt.clear();
+  clock.now = 40000.25;
+  EXPECT_FALSE(sleepy.ReadLogBlock(1, 24, 0x81, 0, 100));
+  ASSERT_GE(sentAt.size(), 9u);
+  for (size_t i = 1; i < sentAt.size(); ++i) {
+    EXPECT_NEAR(sentAt[i], std::round(sentAt[i - 1]) + 150.0 * 209 / 9600 + 0.001, 1e-6);
+  }
+  EXPECT_EQ(wakes.size(), sentAt.size());  // each resend, then the give-up
+  EXPECT_NEAR(wakes.back(), 40030.001, 1e-6);
 }
 
 TEST_F(LinkFixture, SilentMeterGivesUpAKeyWriteAfterThreeSeconds) {
@@ -243,18 +275,19 @@ TEST_F(LinkFixture, PortThatCannotOpenShowsTheMessageOnceUntilReset) {
   EXPECT_EQ(messages.size(), 2u);
 }
 
-TEST_F(LinkFixture, OpenPortIsNotReconfiguredOnlyDtrAsserted) {
+// DTR goes up once per open, not with every exchange.
+TEST_F(LinkFixture, OpenPortIsLeftAsItIs) {
   ASSERT_TRUE(link.OpenCommPort());
   EXPECT_EQ(port.settings, "9600,N,8,1");
   EXPECT_TRUE(port.binaryMode);
+  EXPECT_TRUE(port.dtr);
   settings.CommBaud = "38400";
   settings.CommPort = 3;
-  port.dtr = false;
   EXPECT_TRUE(link.OpenCommPort());
   EXPECT_EQ(port.settings, "9600,N,8,1");
   EXPECT_EQ(port.commPort, 1);
   EXPECT_EQ(port.opens, 1);
-  EXPECT_TRUE(port.dtr);
+  EXPECT_EQ(port.dtrCalls, 1);
 }
 
 TEST_F(LinkFixture, WaitForReplyTakesExactlyTheOldestBytes) {

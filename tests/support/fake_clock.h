@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <functional>
 
 #include "link/clock.h"
@@ -27,9 +28,10 @@ class FakeEventPump : public EventPump {
     ++yields;
     if (onYield) onYield();
   }
-  void waitBriefly() override {
+  // A round lasts its step, or less when the wait is due sooner.
+  void waitForEvents(double seconds) override {
     ++rounds;
-    clock_.advance(roundSeconds_);
+    clock_.advance(std::min(roundSeconds_, seconds));
     if (onRound) onRound();
   }
   void pauseWithoutYield(double seconds) override {

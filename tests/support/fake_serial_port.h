@@ -20,6 +20,7 @@ class FakeSerialPort : public SerialPort {
   bool portOpen() const override { return isOpen; }
   PortStatus setDtrEnable(bool enable) override {
     dtr = enable;
+    ++dtrCalls;
     return PortStatus::Ok();
   }
   int inBufferCount() override { return static_cast<int>(received.size()); }
@@ -40,6 +41,7 @@ class FakeSerialPort : public SerialPort {
   bool binaryMode = false;
   bool isOpen = false;
   bool dtr = false;
+  int dtrCalls = 0;
   int opens = 0;
   int inDiscards = 0;
   int outDiscards = 0;
