@@ -6,7 +6,7 @@
 namespace norvale {
 
 // The commands and options of norvale-cli; kCliUsage lists them.
-enum class CliCommand { Download, Import, Ids, Live };
+enum class CliCommand { Download, Import, Ids, Live, Plot };
 
 struct CliOptions {
   CliCommand command = CliCommand::Download;
@@ -25,7 +25,10 @@ struct CliOptions {
   int flowUnit = -1;  // list positions of the window's unit boxes; -1 none chosen
   int flowFormat = -1;
   int velocityUnit = -1;
-  int count = 0;  // polls; 0 without end
+  int count = 0;      // polls; 0 without end
+  std::string input;  // the CSV file to plot
+  int width = 1600;   // of the plotted image, pixels
+  int height = 900;
   bool help = false;
   bool version = false;
 };
