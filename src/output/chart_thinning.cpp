@@ -27,8 +27,10 @@ QList<QPointF> ThinForDrawing(const QList<QPointF>& points, double low, double h
   QList<QPointF> thin;
   thin.reserve(kPointsPerColumn * columns + 2);
   const double perColumn = columns / (high - low);
+  // Clamped before the conversion: an outside neighbour may lie years away from a narrow view.
   auto columnOf = [&](const QPointF& p) {
-    return std::clamp(static_cast<int>(std::floor((p.x() - low) * perColumn)), -1, columns);
+    const double column = std::floor((p.x() - low) * perColumn);
+    return static_cast<int>(std::clamp(column, -1.0, static_cast<double>(columns)));
   };
   qsizetype i = first;
   while (i < last) {
