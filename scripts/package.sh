@@ -5,7 +5,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install_packages.sh cmake ninja-build g++ python3 qt6-base-dev qt6-serialport-dev \
-  help2man dpkg-dev
+  qt6-charts-dev qt6-svg-dev help2man dpkg-dev
 cmake --preset default >/dev/null
 cmake --build --preset default --target norvale-download norvale-cli norvale_manual_pages
 rm -f build/package/norvale-download_*.deb

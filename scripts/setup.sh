@@ -14,7 +14,7 @@ if [ "${1:-}" = "--all" ]; then
   shift
 fi
 
-packages=(cmake ninja-build g++ python3 qt6-base-dev qt6-serialport-dev)
+packages=(cmake ninja-build g++ python3 qt6-base-dev qt6-serialport-dev qt6-charts-dev qt6-svg-dev)
 # The tests also build the Debian package and check its manual pages and metadata; one bench
 # compares the link with libmodbus.
 $all && packages+=(googletest libgtest-dev mbpoll xvfb xauth

@@ -1,5 +1,11 @@
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QSplitter>
 #include <QVBoxLayout>
 
+#include "app/control_factory.h"
+#include "app/record_chart_view.h"
 #include "app/record_grid.h"
 #include "app/window_controls.h"
 #include "app/window_tabs.h"
@@ -11,8 +17,41 @@ QWidget* BuildViewTab(WindowControls& c, RecordTable& records) {
   c.MSHFlexGrid1 = new RecordGrid(records);
   c.MSHFlexGrid1->setObjectName(QStringLiteral("MSHFlexGrid1"));
   c.MSHFlexGrid1->setAccessibleName(QStringLiteral("Records"));
+
+  c.LogChart = new RecordChartView;
+  c.LogChart->setObjectName(QStringLiteral("LogChart"));
+  c.LogChart->setAccessibleName(QStringLiteral("Chart of the records"));
+  c.ChartReadout =
+      MakeStatusLabel(QStringLiteral("ChartReadout"), QString(), QStringLiteral("Chart readout"));
+  // One line, cut at the tab's edge: a readout of eight channels must not widen the window.
+  c.ChartReadout->setWordWrap(false);
+  c.ChartReadout->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+  c.ResetChartZoom = MakeButton(QStringLiteral("ResetChartZoom"), QStringLiteral("Whole Log"));
+  c.ResetChartZoom->setAccessibleName(QStringLiteral("Show the whole log"));
+  c.SaveChartImage = MakeButton(QStringLiteral("SaveChartImage"), QStringLiteral("Save Image..."));
+  c.SaveChartImage->setAccessibleName(QStringLiteral("Save Image"));
+
+  auto* chartPanel = new QWidget;
+  auto* buttons = new QHBoxLayout;
+  buttons->addWidget(c.ChartReadout, 1);
+  buttons->addWidget(c.ResetChartZoom);
+  buttons->addWidget(c.SaveChartImage);
+  auto* chartLayout = new QVBoxLayout(chartPanel);
+  chartLayout->setContentsMargins(0, 0, 0, 0);
+  chartLayout->addWidget(c.LogChart, 1);
+  chartLayout->addLayout(buttons);
+
+  // The user shares the tab's height out between the two.
+  auto* split = new QSplitter(Qt::Vertical);
+  split->setObjectName(QStringLiteral("ViewSplit"));
+  split->setChildrenCollapsible(false);
+  split->addWidget(c.MSHFlexGrid1);
+  split->addWidget(chartPanel);
+  split->setStretchFactor(0, 2);
+  split->setStretchFactor(1, 3);
+  split->setSizes({180, 270});  // the chart needs room for its axes and legend
   auto* layout = new QVBoxLayout(page);
-  layout->addWidget(c.MSHFlexGrid1);
+  layout->addWidget(split);
   return page;
 }
 

@@ -17,6 +17,7 @@ class QTimer;
 namespace norvale {
 
 class PhoneBookGrid;
+class RecordChartView;
 class RecordGrid;
 class ThreeStateCheckBox;
 
@@ -47,6 +48,11 @@ struct WindowControls {
 
   // Tab 1 "View"
   RecordGrid* MSHFlexGrid1 = nullptr;
+  // The chart below the grid, with its readout and buttons.
+  RecordChartView* LogChart = nullptr;
+  QLabel* ChartReadout = nullptr;
+  QPushButton* ResetChartZoom = nullptr;
+  QPushButton* SaveChartImage = nullptr;
 
   // Tab 2 "Settings"
   QLabel* Label1 = nullptr;

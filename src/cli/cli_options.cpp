@@ -4,6 +4,7 @@
 #include <QStringList>
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <charconv>
 #include <ctime>
 #include <optional>
@@ -17,6 +18,7 @@ const char* const kCliUsage =
     "  or:  norvale-cli import --database FILE [OPTION]...\n"
     "  or:  norvale-cli ids --database FILE\n"
     "  or:  norvale-cli live --device PATH [OPTION]...\n"
+    "  or:  norvale-cli plot --input FILE [--output FILE] [--size WxH]\n"
     "  or:  norvale-cli --help | --version\n"
     "Downloads a Norvale flow meter's data log without a window, for scripts and unattended use.\n"
     "\n"
@@ -30,6 +32,9 @@ const char* const kCliUsage =
     "  live             poll the meter's present readings once a second, as the \"Display Meter\"\n"
     "                   page does, and print the lines its boxes would show, then a blank line,\n"
     "                   per answer\n"
+    "  plot             draw the chart of a CSV file that download or import wrote, as the\n"
+    "                   \"View\" tab shows it: one line per channel against the date and time,\n"
+    "                   totalisers on a right-hand axis; no display is needed\n"
     "\n"
     "Meter (download, live):\n"
     "  --device PATH    serial device of the meter, e.g. /dev/ttyUSB0\n"
@@ -56,6 +61,13 @@ const char* const kCliUsage =
     "                   %d day, %H hour, %M minute, %S second, %% a percent sign; a file of\n"
     "                   that name is never overwritten (\"-2\", \"-3\", ... goes before the\n"
     "                   extension)\n"
+    "\n"
+    "Chart (plot):\n"
+    "  --input FILE     the CSV file to draw\n"
+    "  --output FILE    image to write, PNG or SVG by its extension .png or .svg\n"
+    "                   (default Logdata.png in the current folder)\n"
+    "  --size WxH       the image's width and height in pixels, 100 to 8000 each\n"
+    "                   (default 1600x900)\n"
     "\n"
     "Live readings (live):\n"
     "  --meter TYPE     KX50 (default), KX60 (adds the reverse total) or KX90\n"
@@ -84,14 +96,15 @@ const char* const kCliUsage =
     "  0   file written (ids: database read; live: a poll was answered)\n"
     "  1   nothing to read\n"
     "  2   database file not found\n"
-    "  3   download or read error (live: no answer)\n"
-    "  4   the CSV file could not be written\n"
+    "  3   download or read error (live: no answer; plot: the CSV file could not be read\n"
+    "      or holds no data)\n"
+    "  4   the CSV file could not be written (plot: the image)\n"
     "  5   could not connect (--dial)\n"
     "  64  usage error\n";
 
 namespace {
 
-enum : unsigned { kForDownload = 1, kForImport = 2, kForIds = 4, kForLive = 8 };
+enum : unsigned { kForDownload = 1, kForImport = 2, kForIds = 4, kForLive = 8, kForPlot = 16 };
 
 struct OptionRule {
   const char* name;
@@ -99,7 +112,7 @@ struct OptionRule {
   unsigned commands;
 };
 
-constexpr std::array<OptionRule, 19> kOptionRules{{
+constexpr std::array<OptionRule, 21> kOptionRules{{
     {"device", "PATH", kForDownload | kForLive},
     {"baud", "RATE", kForDownload | kForLive},
     {"slave", "ID", kForDownload | kForLive},
@@ -107,7 +120,7 @@ constexpr std::array<OptionRule, 19> kOptionRules{{
     {"portable", nullptr, kForDownload},
     {"dial", "NUMBER", kForDownload},
     {"modem-init", "TEXT", kForDownload},
-    {"output", "FILE", kForDownload | kForImport},
+    {"output", "FILE", kForDownload | kForImport | kForPlot},
     {"output-pattern", "PATTERN", kForDownload | kForImport},
     {"database", "FILE", kForImport | kForIds},
     {"module", "ID", kForImport | kForIds},
@@ -118,8 +131,15 @@ constexpr std::array<OptionRule, 19> kOptionRules{{
     {"count", "N", kForLive},
     {"trace", "FILE", kForDownload | kForLive},
     {"verbose", nullptr, kForDownload | kForLive},
+    {"input", "FILE", kForPlot},
+    {"size", "WxH", kForPlot},
     {"help", nullptr, 0},
 }};
+
+// Image sides of plot: large enough for the axes, small enough to fit in memory (8000 x 8000
+// is 256 MB).
+constexpr int kSmallestSide = 100;
+constexpr int kLargestSide = 8000;
 
 constexpr std::array<const char*, 7> kBaudRates{"1200",  "2400",  "4800", "9600",
                                                 "14400", "19200", "38400"};
@@ -165,6 +185,16 @@ std::string takeValue(const std::string& name, const std::string& text, CliOptio
   if (name == "output") return required(options.output, "a file");
   if (name == "database") return required(options.database, "a file");
   if (name == "trace") return required(options.trace, "a file");
+  if (name == "input") return required(options.input, "a file");
+  if (name == "size") {
+    const size_t x = text.find('x');
+    if (x != std::string::npos &&
+        parseNumber(text.substr(0, x), kSmallestSide, kLargestSide, options.width) &&
+        parseNumber(text.substr(x + 1), kSmallestSide, kLargestSide, options.height)) {
+      return {};
+    }
+    return "--size \"" + text + "\" is not WIDTHxHEIGHT, each from 100 to 8000 (e.g. 1600x900)";
+  }
   if (name == "dial") return required(options.dial, "a number");
   if (name == "modem-init") {
     options.modemInit = text;
@@ -213,11 +243,21 @@ std::string takeValue(const std::string& name, const std::string& text, CliOptio
   return parseNumber(text, 1, 1 << 30, options.count) ? std::string() : notAChoice();
 }
 
+// The image kinds plot writes: the file name's extension, in any case.
+bool IsImageName(const std::string& name) {
+  const size_t dot = name.rfind('.');
+  if (dot == std::string::npos || name.find('/', dot) != std::string::npos) return false;
+  std::string suffix = name.substr(dot + 1);
+  for (char& c : suffix) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return suffix == "png" || suffix == "svg";
+}
+
 std::optional<CliCommand> CommandNamed(const std::string& name) {
   if (name == "download") return CliCommand::Download;
   if (name == "import") return CliCommand::Import;
   if (name == "ids") return CliCommand::Ids;
   if (name == "live") return CliCommand::Live;
+  if (name == "plot") return CliCommand::Plot;
   return std::nullopt;
 }
 
@@ -231,6 +271,8 @@ unsigned CommandBit(CliCommand command) {
       return kForIds;
     case CliCommand::Live:
       return kForLive;
+    case CliCommand::Plot:
+      return kForPlot;
   }
   return 0;
 }
@@ -303,6 +345,15 @@ CliParse ParseCliArguments(const std::vector<std::string>& arguments) {
 
   const bool fromMeter =
       options.command == CliCommand::Download || options.command == CliCommand::Live;
+  if (options.command == CliCommand::Plot) {
+    if (options.input.empty()) return fail("--input is required");
+    if (!parser.isSet(QStringLiteral("output"))) options.output = "Logdata.png";
+    if (!IsImageName(options.output)) {
+      return fail("--output \"" + options.output + "\" does not end in .png or .svg");
+    }
+    parse.ok = true;
+    return parse;
+  }
   if (fromMeter && options.device.empty()) return fail("--device is required");
   if (!fromMeter && options.database.empty()) return fail("--database is required");
   if (parser.isSet(QStringLiteral("output")) && parser.isSet(QStringLiteral("output-pattern"))) {

@@ -6,7 +6,7 @@
 namespace norvale {
 
 // The commands and options of norvale-cli; kCliUsage lists them.
-enum class CliCommand { Download, Import, Ids, Live };
+enum class CliCommand { Download, Import, Ids, Live, Plot };
 
 struct CliOptions {
   CliCommand command = CliCommand::Download;
@@ -28,6 +28,9 @@ struct CliOptions {
   int count = 0;         // polls; 0 without end
   std::string trace;     // file for the line trace; empty: none
   bool verbose = false;  // the line trace on standard error too
+  std::string input;     // the CSV file to plot
+  int width = 1600;      // of the plotted image, pixels
+  int height = 900;
   bool help = false;
   bool version = false;
 };

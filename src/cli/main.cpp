@@ -15,6 +15,7 @@
 
 #include "cli/cli_line_trace.h"
 #include "cli/cli_options.h"
+#include "cli/plot_command.h"
 #include "cli/terminal_download_view.h"
 #include "dialer/modem_dialer.h"
 #include "download/download_commands.h"
@@ -240,6 +241,7 @@ int main(int argc, char** argv) {
     return 0;
   }
   CliOptions& options = parse.options;
+  if (options.command == CliCommand::Plot) return RunPlot(options, argc, argv);
   if (!options.outputPattern.empty()) options.output = DatedOutputName(options.outputPattern);
 
   QCoreApplication app(argc, argv);

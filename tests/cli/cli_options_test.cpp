@@ -102,5 +102,39 @@ TEST(CliOptions, UsageErrorsSayWhatIsWrong) {
   EXPECT_EQ(dial.options.modemInit, "ATZ");
 }
 
+TEST(CliOptions, PlotTakesItsInputImageNameAndSize) {
+  CliParse p = ParseCliArguments({"plot", "--input", "log.csv"});
+  ASSERT_TRUE(p.ok) << p.error;
+  EXPECT_EQ(p.options.command, CliCommand::Plot);
+  EXPECT_EQ(p.options.input, "log.csv");
+  EXPECT_EQ(p.options.output, "Logdata.png");
+  EXPECT_EQ(p.options.width, 1600);
+  EXPECT_EQ(p.options.height, 900);
+
+  p = ParseCliArguments({"plot", "--input", "log.csv", "--output", "a.SVG", "--size", "800x100"});
+  ASSERT_TRUE(p.ok) << p.error;
+  EXPECT_EQ(p.options.output, "a.SVG");
+  EXPECT_EQ(p.options.width, 800);
+  EXPECT_EQ(p.options.height, 100);
+
+  struct Case {
+    std::vector<std::string> args;
+    const char* mentions;
+  };
+  for (const Case& c :
+       {Case{{"plot"}, "--input"}, Case{{"plot", "--input", "x", "--size", "8001x600"}, "8001x600"},
+        Case{{"plot", "--input", "x", "--size", "800x600x2"}, "800x600x2"},
+        Case{{"plot", "--input", "x", "--output", "a.csv"}, "a.csv"},
+        Case{{"plot", "--input", "x", "--output", "png"}, "png"},
+        Case{{"plot", "--input", "x", "--output", "a.png/b"}, "a.png/b"},
+        Case{{"plot", "--input", "x", "--output-pattern", "%Y.png"}, "plot"},
+        Case{{"download", "--device", "d", "--size", "800x600"}, "--size"},
+        Case{{"import", "--database", "x", "--input", "y"}, "--input"}}) {
+    CliParse wrong = ParseCliArguments(c.args);
+    EXPECT_FALSE(wrong.ok);
+    EXPECT_NE(wrong.error.find(c.mentions), std::string::npos) << wrong.error;
+  }
+}
+
 }  // namespace
 }  // namespace norvale

@@ -22,8 +22,8 @@ EXPECTED_FILES = {
     "usr/share/metainfo/com.norvale.Download.metainfo.xml",
 }
 # Found by dpkg-shlibdeps from the programs, plus the window system's plugins.
-REQUIRED_DEPENDS = ["libc6", "libqt6core6", "libqt6gui6", "libqt6serialport6",
-                    "libqt6widgets6", "libstdc++6", "qt6-qpa-plugins"]
+REQUIRED_DEPENDS = ["libc6", "libqt6charts6", "libqt6core6", "libqt6gui6", "libqt6serialport6",
+                    "libqt6svg6", "libqt6widgets6", "libstdc++6", "qt6-qpa-plugins"]
 
 failures = []
 
