@@ -22,6 +22,9 @@ constexpr double kLateAnswerSeconds = 3;
 // on waking; kLongestWait (longer than any rule's wait) only bounds a moment gone wrong.
 constexpr double kPastTheMoment = 0.001;
 constexpr double kLongestWait = 60;
+// A rule already due still gives the meter one short round first: the log-block resend, timed
+// from a whole-second mark, is often due the moment its request has gone out.
+constexpr double kShortestWait = EventPump::kBriefRoundSeconds;
 
 TraceEvent TraceEventOf(ReplyScanKind kind) {
   switch (kind) {
@@ -72,7 +75,7 @@ bool MeterLink::OpenCommPort() {
 }
 
 void MeterLink::waitUntil(double moment, double now) {
-  pump_.waitForEvents(std::clamp(moment - now + kPastTheMoment, 0.0, kLongestWait));
+  pump_.waitForEvents(std::clamp(moment - now + kPastTheMoment, kShortestWait, kLongestWait));
 }
 
 bool MeterLink::WaitForReply(int count) {
