@@ -142,6 +142,8 @@ bool silentGiveUp() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // As norvale-cli runs the link.
+  norvale::PreferPlainEventDispatcher();
   QCoreApplication app(argc, argv);
   std::string parts = "abc";
   if (argc > 1) {

@@ -580,6 +580,8 @@ void printLoad(const char* when) {
 }  // namespace norvale
 
 int main(int argc, char** argv) {
+  // As norvale-cli runs the link.
+  norvale::PreferPlainEventDispatcher();
   QCoreApplication app(argc, argv);
   std::string parts = "123";
   if (argc > 1) {

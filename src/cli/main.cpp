@@ -244,6 +244,7 @@ int main(int argc, char** argv) {
   if (options.command == CliCommand::Plot) return RunPlot(options, argc, argv);
   if (!options.outputPattern.empty()) options.output = DatedOutputName(options.outputPattern);
 
+  PreferPlainEventDispatcher();
   QCoreApplication app(argc, argv);
   SettingsRecord settings;
   settings.CommPort = 1;

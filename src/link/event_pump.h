@@ -13,6 +13,9 @@ class EventPump {
   // Runs events, blocking until something happens (bytes arriving on the port among them) or
   // `seconds` pass. A wait sleeps until its next deadline instead of waking in rounds.
   virtual void waitForEvents(double seconds) = 0;
+  // Runs every event but the serial port's, for `seconds`: bytes that arrive meanwhile are taken
+  // all at once afterwards, instead of waking the wait one by one.
+  virtual void waitForOtherEvents(double seconds) = 0;
   // One short round of a polling wait, for loops that look at the port a byte at a time.
   void waitBriefly() { waitForEvents(kBriefRoundSeconds); }
   // Waits without running any event: the modem's guard times, during which the window may not

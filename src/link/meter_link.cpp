@@ -25,6 +25,12 @@ constexpr double kLongestWait = 60;
 // A rule already due still gives the meter one short round first: the log-block resend, timed
 // from a whole-second mark, is often due the moment its request has gone out.
 constexpr double kShortestWait = EventPump::kBriefRoundSeconds;
+// While a reply is coming in, the wait naps for part of the line time of the bytes still missing,
+// at most as long as the old polling round, so that nothing comes later than it did.
+constexpr double kBitsPerByte = 10;
+constexpr double kNapShare = 0.9;
+constexpr double kLongestNap = EventPump::kBriefRoundSeconds;
+constexpr double kShortestNap = 0.002;
 
 TraceEvent TraceEventOf(ReplyScanKind kind) {
   switch (kind) {
@@ -76,6 +82,16 @@ bool MeterLink::OpenCommPort() {
 
 void MeterLink::waitUntil(double moment, double now) {
   pump_.waitForEvents(std::clamp(moment - now + kPastTheMoment, kShortestWait, kLongestWait));
+}
+
+// A reply under way needs its line time to come in whole; woken by every byte, a wait at 9600 baud
+// would wake a thousand times a second.
+void MeterLink::napWhileBytesCome(size_t have, size_t needed, double secondsToRule) {
+  const double baud = LeadingNumberValue(settings_.CommBaud);
+  if (have == 0 || have >= needed || baud <= 0) return;
+  const double lineSeconds = kBitsPerByte * static_cast<double>(needed - have) / baud;
+  const double nap = std::min({kNapShare * lineSeconds, kLongestNap, secondsToRule});
+  if (nap >= kShortestNap) pump_.waitForOtherEvents(nap);
 }
 
 bool MeterLink::WaitForReply(int count) {
@@ -234,6 +250,8 @@ MeterLink::ReplyOutcome MeterLink::Exchange(const std::string& request, const Re
       }
       if (enoughWaiting()) continue;
     }
+    napWhileBytesCome(received_.size() + static_cast<size_t>(std::max(0, port_.inBufferCount())),
+                      needed, std::min(nextRuleMoment(), now + kLongestWait) - now);
     waitUntil(nextRuleMoment(), now);
     if (shutDown_) return finish(ReplyOutcome::NoReply);
     if (enoughWaiting()) continue;
@@ -256,8 +274,7 @@ MeterLink::ReplyOutcome MeterLink::Exchange(const std::string& request, const Re
         if (now < resendMark) resendMark = RoundHalfEven(now);
         if (now < giveUpMark) giveUpMark = RoundHalfEven(now);
         if (resendInterval > 0 && now > resendMark + resendInterval) {
-          port_.discardInBuffer();
-          port_.discardOutBuffer();
+          port_.discardBothBuffers();
           received_.clear();
           needed = shape.length;
           send(sent, true);
@@ -277,8 +294,7 @@ MeterLink::ReplyOutcome MeterLink::Exchange(const std::string& request, const Re
 bool MeterLink::BeginExchange(int function, int slave) {
   pump_.yieldOnce();
   if (!OpenCommPort()) return false;
-  port_.discardInBuffer();
-  port_.discardOutBuffer();
+  port_.discardBothBuffers();
   received_.clear();
   pump_.yieldOnce();
   state_.ReqFunction = function;

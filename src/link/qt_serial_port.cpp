@@ -1,5 +1,7 @@
 #include "link/qt_serial_port.h"
 
+#include <unistd.h>
+
 #include <QStringList>
 #include <algorithm>
 #include <optional>
@@ -121,6 +123,10 @@ void QtSerialPort::discardOutBuffer() {
   if (port_.isOpen()) port_.clear(QSerialPort::Output);
 }
 
+void QtSerialPort::discardBothBuffers() {
+  if (port_.isOpen()) port_.clear(QSerialPort::AllDirections);
+}
+
 std::string QtSerialPort::input() {
   if (!port_.isOpen()) return {};
   qint64 available = port_.bytesAvailable();
@@ -131,7 +137,15 @@ std::string QtSerialPort::input() {
 
 PortStatus QtSerialPort::output(const std::string& bytes) {
   if (!port_.isOpen()) return PortStatus::Failed("port not open");
-  if (port_.write(bytes.data(), static_cast<qint64>(bytes.size())) < 0) {
+  // Straight to the driver when nothing is queued: Qt's own path arms a write notifier and wakes
+  // the event loop twice for every request. What the driver does not take goes Qt's way.
+  size_t written = 0;
+  if (port_.bytesToWrite() == 0) {
+    const ssize_t n = ::write(port_.handle(), bytes.data(), bytes.size());
+    if (n > 0) written = static_cast<size_t>(n);
+    if (written == bytes.size()) return PortStatus::Ok();
+  }
+  if (port_.write(bytes.data() + written, static_cast<qint64>(bytes.size() - written)) < 0) {
     return PortStatus::Failed(devicePath_ + ": " + port_.errorString().toStdString());
   }
   port_.flush();  // hand the bytes to the driver now, not at the next event-loop turn

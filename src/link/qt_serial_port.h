@@ -29,6 +29,7 @@ class QtSerialPort : public QObject, public SerialPort {
   int inBufferCount() override;
   void discardInBuffer() override;
   void discardOutBuffer() override;
+  void discardBothBuffers() override;
   std::string input() override;
   PortStatus output(const std::string& bytes) override;
 

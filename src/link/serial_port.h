@@ -32,6 +32,11 @@ class SerialPort {
   virtual int inBufferCount() = 0;
   virtual void discardInBuffer() = 0;
   virtual void discardOutBuffer() = 0;
+  // Both of the above; a real port does it in one call.
+  virtual void discardBothBuffers() {
+    discardInBuffer();
+    discardOutBuffer();
+  }
   virtual std::string input() = 0;
   virtual PortStatus output(const std::string& bytes) = 0;
 };

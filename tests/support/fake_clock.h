@@ -34,6 +34,8 @@ class FakeEventPump : public EventPump {
     clock_.advance(std::min(roundSeconds_, seconds));
     if (onRound) onRound();
   }
+  // To the fake port every round is alike.
+  void waitForOtherEvents(double seconds) override { waitForEvents(seconds); }
   void pauseWithoutYield(double seconds) override {
     pausedSeconds += seconds;
     clock_.advance(seconds);
