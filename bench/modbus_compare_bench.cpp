@@ -156,6 +156,19 @@ class LibmodbusClient {
   std::string error_;
 };
 
+// Both sides of a libmodbus run up, or what stopped them said.
+bool readyToRun(const SimulatorProcess& sim, const LibmodbusClient& client) {
+  if (!sim.started()) {
+    std::printf("    libmodbus: simulator: %s\n", sim.error().c_str());
+    return false;
+  }
+  if (!client.ctx()) {
+    std::printf("    libmodbus: %s\n", client.error().c_str());
+    return false;
+  }
+  return true;
+}
+
 class NullDownloadView : public DownloadView {
  public:
   void setStatusText(const std::string&) override {}
@@ -275,15 +288,8 @@ std::optional<Span> oursSilent() {
 
 std::optional<Span> libmodbusSilent() {
   SimulatorProcess sim(demoScenario(), {"--silent", "3"});
-  if (!sim.started()) {
-    std::printf("    libmodbus: simulator: %s\n", sim.error().c_str());
-    return std::nullopt;
-  }
-  LibmodbusClient client(sim.devicePath(), kUnpacedBaud);
-  if (!client.ctx()) {
-    std::printf("    libmodbus: %s\n", client.error().c_str());
-    return std::nullopt;
-  }
+  LibmodbusClient client(sim.started() ? sim.devicePath() : std::string(), kUnpacedBaud);
+  if (!readyToRun(sim, client)) return std::nullopt;
   modbus_set_response_timeout(client.ctx(), kSilentSeconds, 0);
   uint16_t registers[kReadRegisters];
   Stopwatch watch;
@@ -345,15 +351,8 @@ std::optional<TransactionRun> oursTransactions() {
 
 std::optional<TransactionRun> libmodbusTransactions() {
   SimulatorProcess sim(demoScenario(), {});
-  if (!sim.started()) {
-    std::printf("    libmodbus: simulator: %s\n", sim.error().c_str());
-    return std::nullopt;
-  }
-  LibmodbusClient client(sim.devicePath(), kUnpacedBaud);
-  if (!client.ctx()) {
-    std::printf("    libmodbus: %s\n", client.error().c_str());
-    return std::nullopt;
-  }
+  LibmodbusClient client(sim.started() ? sim.devicePath() : std::string(), kUnpacedBaud);
+  if (!readyToRun(sim, client)) return std::nullopt;
   modbus_set_response_timeout(client.ctx(), kResponseTimeoutSeconds, 0);
   uint16_t registers[kReadRegisters];
   TransactionRun run;
@@ -473,15 +472,8 @@ std::vector<int> planReads(long replyBytes, int reads) {
 
 std::optional<PacedRun> libmodbusReads(const std::vector<int>& counts) {
   SimulatorProcess sim(demoScenario(), {"--baud", std::to_string(kPacedBaud)});
-  if (!sim.started()) {
-    std::printf("    libmodbus: simulator: %s\n", sim.error().c_str());
-    return std::nullopt;
-  }
-  LibmodbusClient client(sim.devicePath(), kPacedBaud);
-  if (!client.ctx()) {
-    std::printf("    libmodbus: %s\n", client.error().c_str());
-    return std::nullopt;
-  }
+  LibmodbusClient client(sim.started() ? sim.devicePath() : std::string(), kPacedBaud);
+  if (!readyToRun(sim, client)) return std::nullopt;
   modbus_set_response_timeout(client.ctx(), kResponseTimeoutSeconds, 0);
   uint16_t registers[MODBUS_MAX_READ_REGISTERS];
   int address = kBulkFirstRegister;

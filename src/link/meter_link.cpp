@@ -86,12 +86,15 @@ void MeterLink::waitUntil(double moment, double now) {
 
 // A reply under way needs its line time to come in whole; woken by every byte, a wait at 9600 baud
 // would wake a thousand times a second.
-void MeterLink::napWhileBytesCome(size_t have, size_t needed, double secondsToRule) {
-  const double baud = LeadingNumberValue(settings_.CommBaud);
-  if (have == 0 || have >= needed || baud <= 0) return;
+bool MeterLink::napWhileBytesCome(size_t have, size_t needed, double baud, double secondsToRule) {
+  if (have == 0 || have >= needed || baud <= 0) return false;
   const double lineSeconds = kBitsPerByte * static_cast<double>(needed - have) / baud;
   const double nap = std::min({kNapShare * lineSeconds, kLongestNap, secondsToRule});
-  if (nap >= kShortestNap) pump_.waitForOtherEvents(nap);
+  if (nap < kShortestNap) return false;
+  pump_.waitForOtherEvents(nap);
+  // What came meanwhile is taken now, without waiting for more: the whole reply may be there.
+  pump_.waitForEvents(0);
+  return true;
 }
 
 bool MeterLink::WaitForReply(int count) {
@@ -250,9 +253,13 @@ MeterLink::ReplyOutcome MeterLink::Exchange(const std::string& request, const Re
       }
       if (enoughWaiting()) continue;
     }
-    napWhileBytesCome(received_.size() + static_cast<size_t>(std::max(0, port_.inBufferCount())),
-                      needed, std::min(nextRuleMoment(), now + kLongestWait) - now);
-    waitUntil(nextRuleMoment(), now);
+    // The rules below are looked at after a nap too: a meter that stops half-way is still asked
+    // again and given up on at the usual moments.
+    if (!napWhileBytesCome(
+            received_.size() + static_cast<size_t>(std::max(0, port_.inBufferCount())), needed,
+            baud, std::min(nextRuleMoment(), now + kLongestWait) - now)) {
+      waitUntil(nextRuleMoment(), now);
+    }
     if (shutDown_) return finish(ReplyOutcome::NoReply);
     if (enoughWaiting()) continue;
     // A port that closed under us (adapter pulled) will not deliver the rest.

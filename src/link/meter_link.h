@@ -94,7 +94,8 @@ class MeterLink {
   void FoldReplyCrc(const std::string& frame);
   // Sleeps in the event loop until bytes arrive or just past `moment` (a time of day).
   void waitUntil(double moment, double now);
-  void napWhileBytesCome(size_t have, size_t needed, double secondsToRule);
+  // Naps while the rest of a reply under way comes in; false when there is nothing to nap for.
+  bool napWhileBytesCome(size_t have, size_t needed, double baud, double secondsToRule);
 
   // A request with the copies of it that went out unanswered, so that their late answers can be
   // told from the reply to the next request.

@@ -118,7 +118,7 @@ TEST_F(LinkFixture, SilentMeterGivesUpAfterThirtySecondsResendingAboutOncePerSec
 
 // However long the pump would let it sleep, a wait on a silent meter wakes only when a rule acts:
 // each resend, and the give-up.
-TEST_F(LinkFixture, ASilentMeterWakesTheWaitOnlyAtItsDeadlines) {
+TEST_F(LinkFixture, WaitsWakeOnlyAtTheirDeadlinesOrForTheReply) {
   FakeEventPump sleeper(clock, 3600);
   MeterLink sleepy(settings, port, clock, sleeper, nullptr);
   std::vector<double> wakes;
@@ -145,6 +145,17 @@ TEST_F(LinkFixture, ASilentMeterWakesTheWaitOnlyAtItsDeadlines) {
   }
   EXPECT_EQ(wakes.size(), sentAt.size());  // each resend, then the give-up
   EXPECT_NEAR(wakes.back(), 40030.001, 1e-6);
+
+  // A reply under way: the wait naps through part of the missing bytes' line time (at most
+  // 10 ms), and a reply that came whole meanwhile is taken at once, not at the next rule moment.
+  const std::string reply = LogBlockReply(std::string(200, 'x'));
+  port.onOutput = [&](const std::string&) { port.receive(reply.substr(0, 5)); };
+  sleeper.onRound = [&] {
+    if (port.received.size() + 5 < reply.size()) port.receive(reply.substr(5));
+  };
+  clock.now = 50000.25;
+  EXPECT_TRUE(sleepy.ReadLogBlock(1, 24, 0x81, 0, 100));
+  EXPECT_NEAR(clock.now, 50000.26, 1e-6);
 }
 
 TEST_F(LinkFixture, SilentMeterGivesUpAKeyWriteAfterThreeSeconds) {
