@@ -1,17 +1,30 @@
 #include "link/crc16.h"
 
+#include <array>
 #include <string>
 
 namespace norvale {
 
-uint16_t CrcStep(uint16_t crc, uint8_t byte) {
-  crc ^= byte;
-  for (int bit = 0; bit < 8; ++bit) {
-    bool lowBit = crc & 1;
-    crc >>= 1;
-    if (lowBit) crc ^= 0xA001;
+namespace {
+
+// The register after shifting one byte's eight bits through the reflected polynomial 0xA001,
+// for each value of the low byte: every reply byte is folded in twice, so a bit loop shows.
+constexpr std::array<uint16_t, 256> MakeCrcTable() {
+  std::array<uint16_t, 256> table{};
+  for (unsigned value = 0; value < 256; ++value) {
+    uint16_t crc = static_cast<uint16_t>(value);
+    for (int bit = 0; bit < 8; ++bit) crc = (crc & 1) ? (crc >> 1) ^ 0xA001 : crc >> 1;
+    table[value] = crc;
   }
-  return crc;
+  return table;
+}
+
+constexpr std::array<uint16_t, 256> kCrcTable = MakeCrcTable();
+
+}  // namespace
+
+uint16_t CrcStep(uint16_t crc, uint8_t byte) {
+  return static_cast<uint16_t>((crc >> 8) ^ kCrcTable[(crc ^ byte) & 0xFF]);
 }
 
 uint16_t Crc16Modbus(std::string_view bytes) {
