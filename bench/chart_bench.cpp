@@ -9,15 +9,15 @@
 #include <QLineSeries>
 #include <QTabWidget>
 #include <QTemporaryDir>
-#include <QWindow>
 #include <cmath>
 #include <cstdio>
-#include <fstream>
 #include <string>
 
 #include "app/main_window.h"
 #include "app/record_chart_view.h"
 #include "app/session.h"
+#include "common/process_memory.h"
+#include "common/shown_window.h"
 #include "download/log_date.h"
 #include "link/qt_event_pump.h"
 #include "link/qt_serial_port.h"
@@ -31,15 +31,6 @@ constexpr int kLoggedTimes = 32768;
 constexpr int kChannels = 8;
 constexpr double kTargetMilliseconds = 200;
 constexpr double kTargetMegabytes = 40;
-
-double ResidentMegabytes() {
-  std::ifstream status("/proc/self/status");
-  std::string line;
-  while (std::getline(status, line)) {
-    if (line.rfind("VmRSS:", 0) == 0) return std::stod(line.substr(6)) / 1024.0;
-  }
-  return -1;
-}
 
 // Notes the first paint of the chart's viewport once the chart has its lines.
 class PaintWatch : public QObject {
@@ -98,25 +89,18 @@ int main(int argc, char** argv) {
   norvale::MainWindow window(session);
   const norvale::WindowControls& c = window.controls();
   c.SSTab1->setCurrentIndex(1);  // "View"
-  window.show();
-  QElapsedTimer waited;
-  waited.start();
-  while (!(window.windowHandle() && window.windowHandle()->isExposed()) &&
-         waited.elapsed() < 5000) {
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-  }
-  QCoreApplication::processEvents();
+  norvale::bench::ShowAndWaitUntilExposed(window);
 
-  const double emptyMegabytes = ResidentMegabytes();
+  const double emptyMegabytes = norvale::bench::ResidentMegabytes();
   PaintWatch watch(c.LogChart->chart());
   QElapsedTimer timer;
   FillTable(session.records);  // filled once its redraw pause has ended
   timer.start();
-  const double filledMegabytes = ResidentMegabytes();
+  const double filledMegabytes = norvale::bench::ResidentMegabytes();
   c.LogChart->viewport()->installEventFilter(&watch);
   while (!watch.painted && timer.elapsed() < 10000) QCoreApplication::processEvents();
   const double milliseconds = static_cast<double>(timer.nsecsElapsed()) / 1e6;
-  const double chartMegabytes = ResidentMegabytes() - filledMegabytes;
+  const double chartMegabytes = norvale::bench::ResidentMegabytes() - filledMegabytes;
 
   int points = 0;
   const QList<QAbstractSeries*> series = c.LogChart->chart()->series();

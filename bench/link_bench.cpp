@@ -14,31 +14,22 @@
 #include <string>
 #include <vector>
 
+#include "common/simulated_link.h"
 #include "link/meter_link.h"
 #include "link/qt_event_pump.h"
-#include "link/qt_serial_port.h"
-#include "link/system_clock.h"
 // The benchmark links the program's libraries only, so the simulator helper comes in as source.
+#include "support/handheld_database.cpp"
 #include "support/simulator_process.cpp"
 
 namespace {
 
 using norvale::MeterLink;
-using norvale::QtEventPump;
-using norvale::QtSerialPort;
-using norvale::SettingsRecord;
-using norvale::SystemClock;
-using norvale::testing::SimulatorProcess;
+using norvale::bench::SimulatedLink;
 
 constexpr int kBaud = 38400;
 constexpr int kBlockWords = 128;
 constexpr int kBlockRequestBytes = 9;
 constexpr int kBlockReplyBytes = 2 * kBlockWords + 9;
-
-std::string demoScenario() {
-  std::string script = NORVALE_SIMULATOR;
-  return script.substr(0, script.rfind('/')) + "/scenarios/demo.json";
-}
 
 double wallNow() {
   return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
@@ -50,26 +41,6 @@ double cpuNow() {
   return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
          static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
-
-// The program's link on the simulator's pty.
-struct Session {
-  explicit Session(std::vector<std::string> simulatorArgs)
-      : sim(demoScenario(), std::move(simulatorArgs)) {
-    settings.CommPort = 1;
-    settings.CommBaud = std::to_string(kBaud);
-    settings.CommSlaveID = 1;
-    std::string device = sim.devicePath();
-    port = std::make_unique<QtSerialPort>([device](int) { return device; });
-    link = std::make_unique<MeterLink>(settings, *port, clock, pump, nullptr);
-  }
-
-  SimulatorProcess sim;
-  SettingsRecord settings;
-  std::unique_ptr<QtSerialPort> port;
-  SystemClock clock;
-  QtEventPump pump;
-  std::unique_ptr<MeterLink> link;
-};
 
 // Reads `count` consecutive blocks through the ring from 08 80 00; false on the first failure.
 bool readBlocks(MeterLink& link, int count) {
@@ -85,12 +56,8 @@ bool readBlocks(MeterLink& link, int count) {
 }
 
 bool unpacedBlocks() {
-  Session session({});
-  if (!session.sim.started()) {
-    std::printf("(a) simulator: %s\n", session.sim.error().c_str());
-    return false;
-  }
-  if (!session.link->OpenCommPort()) return false;
+  SimulatedLink session({}, kBaud);
+  if (!session.ready("(a)")) return false;
   double begin = wallNow();
   bool ok = readBlocks(*session.link, 1024);
   double seconds = wallNow() - begin;
@@ -100,12 +67,8 @@ bool unpacedBlocks() {
 }
 
 bool pacedBlocks() {
-  Session session({"--baud", std::to_string(kBaud)});
-  if (!session.sim.started()) {
-    std::printf("(b) simulator: %s\n", session.sim.error().c_str());
-    return false;
-  }
-  if (!session.link->OpenCommPort()) return false;
+  SimulatedLink session({"--baud", std::to_string(kBaud)}, kBaud);
+  if (!session.ready("(b)")) return false;
   constexpr int kCount = 64;
   double begin = wallNow();
   bool ok = readBlocks(*session.link, kCount);
@@ -120,12 +83,8 @@ bool pacedBlocks() {
 }
 
 bool silentGiveUp() {
-  Session session({"--silent", "3"});
-  if (!session.sim.started()) {
-    std::printf("(c) simulator: %s\n", session.sim.error().c_str());
-    return false;
-  }
-  if (!session.link->OpenCommPort()) return false;
+  SimulatedLink session({"--silent", "3"}, kBaud);
+  if (!session.ready("(c)")) return false;
   double wallBegin = wallNow();
   double cpuBegin = cpuNow();
   bool answered = session.link->ReadHoldingRegisters(1, 0, 76, 8);

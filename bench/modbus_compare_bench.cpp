@@ -32,15 +32,14 @@
 #include <string>
 #include <vector>
 
+#include "common/simulated_link.h"
 #include "download/download_result.h"
 #include "download/download_view.h"
 #include "download/meter_log_download.h"
-#include "link/meter_link.h"
 #include "link/qt_event_pump.h"
-#include "link/qt_serial_port.h"
-#include "link/system_clock.h"
 #include "output/record_table.h"
 // The benchmark links the program's libraries only, so the simulator helper comes in as source.
+#include "support/handheld_database.cpp"
 #include "support/simulator_process.cpp"
 
 namespace norvale {
@@ -68,11 +67,6 @@ constexpr int kReadRequestBytes = 8;    // slave 03 start(2) count(2) CRC
 constexpr int kReadReplyOverhead = 5;   // slave 03 n ... CRC
 constexpr int kBlockRequestBytes = 9;   // slave 60 bank hi lo count(2) CRC
 constexpr int kBlockReplyOverhead = 9;  // slave 60 bank hi lo len(2) ... CRC
-
-std::string demoScenario() {
-  std::string script = NORVALE_SIMULATOR;
-  return script.substr(0, script.rfind('/')) + "/scenarios/demo.json";
-}
 
 double wallNow() {
   return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
@@ -102,26 +96,6 @@ class Stopwatch {
     return {wallNow(), cpu, usage.ru_nvcsw};
   }
   Span begin_;
-};
-
-// The program's link on a simulator's pty.
-struct Session {
-  Session(std::vector<std::string> simulatorArgs, int baud)
-      : sim(demoScenario(), std::move(simulatorArgs)) {
-    settings.CommPort = 1;
-    settings.CommBaud = std::to_string(baud);
-    settings.CommSlaveID = kSlave;
-    std::string device = sim.devicePath();
-    port = std::make_unique<QtSerialPort>([device](int) { return device; });
-    link = std::make_unique<MeterLink>(settings, *port, clock, pump, nullptr);
-  }
-
-  SimulatorProcess sim;
-  SettingsRecord settings;
-  std::unique_ptr<QtSerialPort> port;
-  SystemClock clock;
-  QtEventPump pump;
-  std::unique_ptr<MeterLink> link;
 };
 
 // A libmodbus RTU client on a simulator's pty, 8N1, talking to slave 1.
@@ -265,15 +239,8 @@ std::string formatted(const char* format, double value) {
 // ---- (1) silent meter ----
 
 std::optional<Span> oursSilent() {
-  Session session({"--silent", "3"}, kUnpacedBaud);
-  if (!session.sim.started()) {
-    std::printf("    ours: simulator: %s\n", session.sim.error().c_str());
-    return std::nullopt;
-  }
-  if (!session.link->OpenCommPort()) {
-    std::printf("    ours: the port did not open\n");
-    return std::nullopt;
-  }
+  bench::SimulatedLink session({"--silent", "3"}, kUnpacedBaud);
+  if (!session.ready("    ours:")) return std::nullopt;
   Stopwatch watch;
   bool answered = session.link->ReadHoldingRegisters(kSlave, 0, kStatusRegister, kReadRegisters);
   Span span = watch.elapsed();
@@ -287,7 +254,7 @@ std::optional<Span> oursSilent() {
 }
 
 std::optional<Span> libmodbusSilent() {
-  SimulatorProcess sim(demoScenario(), {"--silent", "3"});
+  SimulatorProcess sim(testing::ToolScenario("demo.json"), {"--silent", "3"});
   LibmodbusClient client(sim.started() ? sim.devicePath() : std::string(), kUnpacedBaud);
   if (!readyToRun(sim, client)) return std::nullopt;
   modbus_set_response_timeout(client.ctx(), kSilentSeconds, 0);
@@ -330,15 +297,8 @@ struct TransactionRun {
 };
 
 std::optional<TransactionRun> oursTransactions() {
-  Session session({}, kUnpacedBaud);
-  if (!session.sim.started()) {
-    std::printf("    ours: simulator: %s\n", session.sim.error().c_str());
-    return std::nullopt;
-  }
-  if (!session.link->OpenCommPort()) {
-    std::printf("    ours: the port did not open\n");
-    return std::nullopt;
-  }
+  bench::SimulatedLink session({}, kUnpacedBaud);
+  if (!session.ready("    ours:")) return std::nullopt;
   TransactionRun run;
   Stopwatch watch;
   while (run.done < kTransactions &&
@@ -350,7 +310,7 @@ std::optional<TransactionRun> oursTransactions() {
 }
 
 std::optional<TransactionRun> libmodbusTransactions() {
-  SimulatorProcess sim(demoScenario(), {});
+  SimulatorProcess sim(testing::ToolScenario("demo.json"), {});
   LibmodbusClient client(sim.started() ? sim.devicePath() : std::string(), kUnpacedBaud);
   if (!readyToRun(sim, client)) return std::nullopt;
   modbus_set_response_timeout(client.ctx(), kResponseTimeoutSeconds, 0);
@@ -430,15 +390,8 @@ struct PacedRun {
 };
 
 std::optional<PacedRun> oursWholeLog() {
-  Session session({"--baud", std::to_string(kPacedBaud)}, kPacedBaud);
-  if (!session.sim.started()) {
-    std::printf("    ours: simulator: %s\n", session.sim.error().c_str());
-    return std::nullopt;
-  }
-  if (!session.link->OpenCommPort()) {
-    std::printf("    ours: the port did not open\n");
-    return std::nullopt;
-  }
+  bench::SimulatedLink session({"--baud", std::to_string(kPacedBaud)}, kPacedBaud);
+  if (!session.ready("    ours:")) return std::nullopt;
   RecordTable records;
   NullDownloadView view;
   Stopwatch watch;
@@ -471,7 +424,7 @@ std::vector<int> planReads(long replyBytes, int reads) {
 }
 
 std::optional<PacedRun> libmodbusReads(const std::vector<int>& counts) {
-  SimulatorProcess sim(demoScenario(), {"--baud", std::to_string(kPacedBaud)});
+  SimulatorProcess sim(testing::ToolScenario("demo.json"), {"--baud", std::to_string(kPacedBaud)});
   LibmodbusClient client(sim.started() ? sim.devicePath() : std::string(), kPacedBaud);
   if (!readyToRun(sim, client)) return std::nullopt;
   modbus_set_response_timeout(client.ctx(), kResponseTimeoutSeconds, 0);

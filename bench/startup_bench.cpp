@@ -6,11 +6,9 @@
 
 #include <QApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QTabWidget>
 #include <QTemporaryDir>
-#include <QWindow>
 #include <cstdio>
 #include <ctime>
 #include <fstream>
@@ -19,6 +17,8 @@
 
 #include "app/main_window.h"
 #include "app/session.h"
+#include "common/process_memory.h"
+#include "common/shown_window.h"
 #include "link/comm_port_device.h"
 #include "link/qt_event_pump.h"
 #include "link/qt_serial_port.h"
@@ -47,15 +47,6 @@ double SecondsSinceBoot() {
   return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
 }
 
-double ResidentMegabytes() {
-  std::ifstream status("/proc/self/status");
-  std::string line;
-  while (std::getline(status, line)) {
-    if (line.rfind("VmRSS:", 0) == 0) return std::stod(line.substr(6)) / 1024.0;
-  }
-  return -1;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -68,16 +59,9 @@ int main(int argc, char** argv) {
   norvale::QtEventPump pump;
   norvale::Session session(folder.path(), port, clock, pump);
   norvale::MainWindow window(session);
-  window.show();
-  QElapsedTimer waited;
-  waited.start();
-  while (!(window.windowHandle() && window.windowHandle()->isExposed()) &&
-         waited.elapsed() < 5000) {
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-  }
-  QCoreApplication::processEvents();
+  norvale::bench::ShowAndWaitUntilExposed(window);
   const double startup = SecondsSinceBoot() - ProcessStartSinceBoot();
-  const double resident = ResidentMegabytes();
+  const double resident = norvale::bench::ResidentMegabytes();
 
   std::printf("start-up to window shown: %.3f s (target < %.1f s)\n", startup,
               kStartupTargetSeconds);
