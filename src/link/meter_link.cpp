@@ -206,9 +206,10 @@ MeterLink::ReplyOutcome MeterLink::Exchange(const std::string& request, const Re
   // Function 96 allows 150 bit times per expected byte before it asks again.
   double resendInterval = baud > 0 ? 150.0 * static_cast<double>(shape.length) / baud : 0;
   size_t needed = shape.length;
-  auto enoughWaiting = [&] {
-    return received_.size() + static_cast<size_t>(std::max(0, port_.inBufferCount())) >= needed;
+  auto waitingBytes = [&] {
+    return received_.size() + static_cast<size_t>(std::max(0, port_.inBufferCount()));
   };
+  auto enoughWaiting = [&] { return waitingBytes() >= needed; };
   // The next moment a rule below acts on: a resend, or the give-up.
   auto nextRuleMoment = [&] {
     const double giveUp = giveUpMark + giveUpSeconds;
@@ -255,11 +256,8 @@ MeterLink::ReplyOutcome MeterLink::Exchange(const std::string& request, const Re
     }
     // The rules below are looked at after a nap too: a meter that stops half-way is still asked
     // again and given up on at the usual moments.
-    if (!napWhileBytesCome(
-            received_.size() + static_cast<size_t>(std::max(0, port_.inBufferCount())), needed,
-            baud, std::min(nextRuleMoment(), now + kLongestWait) - now)) {
-      waitUntil(nextRuleMoment(), now);
-    }
+    const double moment = nextRuleMoment();
+    if (!napWhileBytesCome(waitingBytes(), needed, baud, moment - now)) waitUntil(moment, now);
     if (shutDown_) return finish(ReplyOutcome::NoReply);
     if (enoughWaiting()) continue;
     // A port that closed under us (adapter pulled) will not deliver the rest.
