@@ -18,7 +18,7 @@ packages=(cmake ninja-build g++ python3 qt6-base-dev qt6-serialport-dev qt6-char
 # The tests also build the Debian package and check its manual pages and metadata; one bench
 # compares the link with libmodbus.
 $all && packages+=(googletest libgtest-dev mbpoll xvfb xauth
-                   help2man dpkg-dev desktop-file-utils appstream
+                   help2man dpkg-dev desktop-file-utils appstream lintian
                    libmodbus-dev pkg-config)
 scripts/install_packages.sh "${packages[@]}"
 
