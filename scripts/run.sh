@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 root=$(pwd)
 scripts/setup.sh default
 bin="$root/build/default"
-folder="$bin"   # the settings folder: the program's own folder, which is writable here
+folder="$bin"   # the settings folder: the program's own, which the build marks "portable"
 
 sim_pid=""
 modem_pid=""

@@ -14,10 +14,11 @@ else
   cmake --build "$build" --target norvale-download
 fi
 
-# A private copy of the program keeps its settings file away from the build folder's one.
+# A private portable copy of the program keeps its settings file away from the build folder's
+# one and from the user's own.
 run=$(mktemp -d)
 trap 'rm -rf "$run"' EXIT
-cp "$build/norvale-download" "$run/"
+cp "$build/norvale-download" "$build/portable" "$run/"
 mkdir -p docs
 
 QT_QPA_PLATFORM=xcb xvfb-run -a -s "-screen 0 1024x768x24" bash -c '

@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <limits>
 
 namespace norvale {
 
@@ -59,6 +60,8 @@ QLineEdit* MakeTextBox(const QString& name, const QString& text, const QString& 
   box->setAccessibleName(accessibleName);
   return box;
 }
+
+void LiftLengthLimit(QLineEdit* box) { box->setMaxLength(std::numeric_limits<int>::max()); }
 
 void NameByLabel(QLabel* label, QWidget* box) {
   label->setBuddy(box);

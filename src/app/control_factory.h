@@ -29,6 +29,10 @@ QLabel* MakeStatusLabel(const QString& name, const QString& caption, const QStri
 // A text box's accessible name is the caption it is known by.
 QLineEdit* MakeTextBox(const QString& name, const QString& text, const QString& accessibleName);
 
+// A box whose text is saved and read back whole: without this, Qt cuts text at 32767 characters
+// and the cut text is what gets saved.
+void LiftLengthLimit(QLineEdit* box);
+
 // Makes the label the box's buddy and its caption the box's accessible name.
 void NameByLabel(QLabel* label, QWidget* box);
 

@@ -21,10 +21,14 @@ QWidget* BuildDialerTab(WindowControls& c) {
   c.Label5 = MakeLabel(QStringLiteral("Label5"), QStringLiteral("Status"));
   c.Label6 = MakeStatusLabel(QStringLiteral("Label6"), QStringLiteral("Okay"),
                              QStringLiteral("Dialer status"));
+  c.DialWait =
+      MakeStatusLabel(QStringLiteral("DialWait"), QString(), QStringLiteral("Dialer wait"));
   c.Text5[0] =
       MakeTextBox(ControlName("Text5", 0), QStringLiteral("Phone #"), QStringLiteral("Phone #"));
   c.Text5[1] = MakeTextBox(ControlName("Text5", 1), QStringLiteral("Description"),
                            QStringLiteral("Description"));
+  LiftLengthLimit(c.Text5[0]);
+  LiftLengthLimit(c.Text5[1]);
   c.Command4 = MakeButton(QStringLiteral("Command4"), QStringLiteral("Dial this Number"));
   c.Command5 = MakeButton(QStringLiteral("Command5"), QStringLiteral("Hangup"));
 
@@ -36,6 +40,7 @@ QWidget* BuildDialerTab(WindowControls& c) {
   buttons->addWidget(c.Command5);
   auto* right = new QVBoxLayout;
   right->addLayout(status);
+  right->addWidget(c.DialWait);
   right->addWidget(c.Text5[0]);
   right->addWidget(c.Text5[1]);
   right->addLayout(buttons);

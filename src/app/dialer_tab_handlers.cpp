@@ -3,11 +3,13 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QScopedValueRollback>
 
 #include "app/byte_text.h"
 #include "app/phone_book_grid.h"
 #include "app/port_users_lock.h"
+#include "app/settings_file.h"
 
 namespace norvale {
 namespace {
@@ -54,16 +56,25 @@ void DialerTabHandlers::onText5Change(int index, const QString& text) {
   grid.setCellText(grid.gridRow(), column, text);
 }
 
+// A poll that still waits for its reply holds the port for a few seconds more.
+bool DialerTabHandlers::portBusy() {
+  if (!session_.link.busy()) return false;
+  setDialerStatus("Port busy");
+  return true;
+}
+
 void DialerTabHandlers::onCommand4Click() {
-  if (session_.longOperationRunning) return;
+  if (session_.longOperationRunning || portBusy()) return;
   PortUsersLock lock(controls_, session_, controls_.Command5);
   dialing_ = true;
   abortDial_ = false;
   {
     MeterLink::Transaction transaction(session_.link);
-    if (transaction.acquired()) {
-      DialModem(session_.link, ToSettingsText(controls_.Text7->text()),
-                ToByteText(controls_.Text5[0]->text()), *this, abortDial_);
+    const CallPort port{session_.settings.CommPort, session_.settings.CommBaud};
+    if (DialModem(session_.link, ToSettingsText(controls_.Text7->text()),
+                  ToByteText(controls_.Text5[0]->text()), *this,
+                  abortDial_) != DialResult::PortNotOpened) {
+      call_ = port;
     }
   }
   dialing_ = false;
@@ -79,18 +90,45 @@ void DialerTabHandlers::onCommand5Click() {
     hangUpAfterDial_ = true;
     return;
   }
-  if (session_.longOperationRunning) return;
+  if (session_.longOperationRunning || portBusy()) return;
   PortUsersLock lock(controls_, session_);
   hangUp();
 }
 
 void DialerTabHandlers::hangUp() {
   MeterLink::Transaction transaction(session_.link);
-  if (transaction.acquired()) HangUpModem(session_.link, *this);
+  if (!transaction.acquired()) {
+    setDialerStatus("Port busy");
+    return;
+  }
+  if (call_) {
+    // The link opens the port with the settings in force: for the hang-up, the call's.
+    session_.settings.CommPort = call_->number;
+    session_.settings.CommBaud = call_->baud;
+  }
+  // A port that could not be opened leaves the call to a later hang-up.
+  if (HangUpModem(session_.link, *this)) call_.reset();
+  restoreChosenPort();
+}
+
+// The options show the port chosen now, a click during the hang-up included.
+void DialerTabHandlers::restoreChosenPort() {
+  for (size_t i = 0; i < controls_.Option2.size(); ++i) {
+    if (controls_.Option2[i]->isChecked()) {
+      session_.settings.CommPort = static_cast<int16_t>(i + 1);
+    }
+  }
+  for (size_t i = 0; i < controls_.Option1.size(); ++i) {
+    if (controls_.Option1[i]->isChecked()) session_.settings.CommBaud = kBaudRates[i];
+  }
 }
 
 void DialerTabHandlers::setDialerStatus(const std::string& text) {
   controls_.Label6->setText(FromByteText(text));
+}
+
+void DialerTabHandlers::setDialerWait(const std::string& text) {
+  controls_.DialWait->setText(QString::fromStdString(text));
 }
 
 }  // namespace norvale

@@ -2,6 +2,8 @@
 
 #include <QObject>
 #include <QString>
+#include <cstdint>
+#include <optional>
 #include <string>
 
 #include "app/session.h"
@@ -13,6 +15,9 @@ namespace norvale {
 // The "Dialer" tab at work: the phone list and its two boxes, which write straight into the
 // current entry, "Dial this Number" and "Hangup". While a dial or hang-up runs, the other actions
 // that use the port are disabled; "Hangup" pressed during a dial stops it and then hangs up.
+// A click while a meter exchange still waits says "Port busy". The hang-up works on the port the
+// call was dialed on, as it was then, even when another port has been chosen since: the modem
+// on that one holds the line.
 class DialerTabHandlers : public QObject, public DialerView {
   Q_OBJECT
 
@@ -25,9 +30,16 @@ class DialerTabHandlers : public QObject, public DialerView {
   void onCommand5Click();
 
   void setDialerStatus(const std::string& text) override;
+  void setDialerWait(const std::string& text) override;
 
  private:
+  struct CallPort {
+    int16_t number;
+    std::string baud;
+  };
+  bool portBusy();
   void hangUp();
+  void restoreChosenPort();
 
   const WindowControls& controls_;
   Session& session_;
@@ -35,6 +47,7 @@ class DialerTabHandlers : public QObject, public DialerView {
   bool dialing_ = false;
   bool abortDial_ = false;
   bool hangUpAfterDial_ = false;
+  std::optional<CallPort> call_;  // until it is hung up
 };
 
 }  // namespace norvale

@@ -1,6 +1,7 @@
 #include <QApplication>
 #include <QFile>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "app/main_window.h"
@@ -26,12 +27,15 @@ const char* const kUsage =
     "  --help     this text\n"
     "  --version  the version and the build's git description\n"
     "\n"
+    "It needs a display (X11 or Wayland). Without one it exits with 1; norvale-cli needs none.\n"
+    "An unknown option exits with 64.\n"
+    "\n"
     "Files:\n"
-    "  The settings file KX40dwn.ini is kept in the program's own folder when that can be\n"
-    "  written (a build folder), else in $XDG_CONFIG_HOME/norvale-download\n"
-    "  (~/.config/norvale-download).\n"
+    "  The settings file KX40dwn.ini is kept in the program's own folder when a file named\n"
+    "  \"portable\" is beside the program and the folder can be written (a build folder has\n"
+    "  one), else in $XDG_CONFIG_HOME/norvale-download (~/.config/norvale-download).\n"
     "  A CSV file name without a folder, such as the factory Logdata.csv, is written to the\n"
-    "  settings folder when the program runs from its own folder, else to the documents folder\n"
+    "  settings folder when that is the program's own folder, else to the documents folder\n"
     "  (XDG_DOCUMENTS_DIR, ~/Documents), or the home folder when there is none. The status\n"
     "  line's tooltip shows where the last file went.\n"
     "  Port \"Comm\" n opens the device that a link named comN in the settings folder points\n"
@@ -53,11 +57,42 @@ bool AnswerInformationRequest(int argc, char** argv) {
   return false;
 }
 
+constexpr int kExitNoDisplay = 1;
+constexpr int kExitUsage = 64;
+
+bool IsSet(const char* variable) {
+  const char* value = std::getenv(variable);
+  return value != nullptr && *value != '\0';
+}
+
+// Without a display Qt's platform plugin aborts the program with advice to reinstall it. Only
+// the usual cases are caught here: a named platform is left to Qt.
+bool DisplayKnown(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "-platform") == 0 || std::strcmp(argv[i], "--platform") == 0) {
+      return true;
+    }
+  }
+  return IsSet("QT_QPA_PLATFORM") || IsSet("DISPLAY") || IsSet("WAYLAND_DISPLAY");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   if (AnswerInformationRequest(argc, argv)) return 0;
+  if (!DisplayKnown(argc, argv)) {
+    std::fputs("norvale-download: no display: use norvale-cli, or set QT_QPA_PLATFORM=offscreen\n",
+               stderr);
+    return kExitNoDisplay;
+  }
   QApplication app(argc, argv);
+  // QApplication has taken its own options out; whatever is left is not understood.
+  if (argc > 1) {
+    std::fprintf(stderr, "norvale-download: unknown %s '%s'\n\n",
+                 argv[1][0] == '-' ? "option" : "argument", argv[1]);
+    std::fputs(kUsage, stderr);
+    return kExitUsage;
+  }
   const QString folder = norvale::SettingsFolder();
   const std::string folderPath = QFile::encodeName(folder).toStdString();
   norvale::QtSerialPort port(

@@ -22,6 +22,7 @@
 #include "app/settings_file.h"
 #include "app/settings_procedures.h"
 #include "app/settings_store.h"
+#include "app/settings_tab_handlers.h"
 #include "app/view_tab_handlers.h"
 #include "app/window_tabs.h"
 
@@ -71,6 +72,7 @@ MainWindow::MainWindow(Session& session, QWidget* parent)
   downloadTab_ = new DownloadTabHandlers(controls_, session_, this);
   new DisplayMeterHandlers(controls_, session_, this);
   new DialerTabHandlers(controls_, session_, this);
+  new SettingsTabHandlers(controls_, session_, this);
   new ViewTabHandlers(controls_, session_, chooseSaveFile_, this);
   load();
 }

@@ -8,6 +8,7 @@ namespace norvale {
 namespace {
 
 constexpr std::string_view kLineEnd = "\r\n";
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
 void AddLine(std::string& file, std::string_view key, std::string_view value) {
   file.append(key).append("=");
@@ -56,7 +57,9 @@ void SettingsLineSplitter::feed(std::string_view piece) {
   while (!piece.empty() && !full()) {
     size_t end = piece.find_first_of("\r\n");
     std::string_view part = piece.substr(0, end);
-    line_.append(part.substr(0, maxLineLength_ - line_.size()));
+    const size_t room = maxLineLength_ - line_.size();
+    if (part.size() > room) cutLine_ = true;
+    line_.append(part.substr(0, room));
     if (end == std::string_view::npos) break;
     endLine();
     piece.remove_prefix(end + 1);
@@ -66,6 +69,11 @@ void SettingsLineSplitter::feed(std::string_view piece) {
 void SettingsLineSplitter::finish() { endLine(); }
 
 void SettingsLineSplitter::endLine() {
+  if (firstLine_ && line_.starts_with(kByteOrderMark)) {
+    line_.erase(0, kByteOrderMark.size());
+    byteOrderMark_ = true;
+  }
+  firstLine_ = false;
   if (!line_.empty() && !full()) lines_.push_back(std::move(line_));
   line_.clear();
 }

@@ -28,8 +28,9 @@ std::string DefaultSettingsFile();
 // Cuts the file into the lines the reader examines, from pieces of any size as they are read.
 // CR LF, LF and CR alone all end a line. The file never has blank lines, so empty ones are
 // skipped: that rescues files whose line ends were doubled ("\r\r\n") or that had blank lines
-// pasted in. Only the first maxLines lines are kept, and of each only its first maxLineLength
-// bytes; the rest of a longer line is passed over.
+// pasted in. A UTF-8 byte-order mark that an editor put before the first line is dropped. Only
+// the first maxLines lines are kept, and of each only its first maxLineLength bytes; the rest of
+// a longer line is passed over.
 class SettingsLineSplitter {
  public:
   SettingsLineSplitter(size_t maxLines, size_t maxLineLength);
@@ -40,6 +41,9 @@ class SettingsLineSplitter {
   // Every line the reader needs is here; the rest of the file can stay unread.
   bool full() const { return lines_.size() >= maxLines_; }
   std::vector<std::string> takeLines() { return std::move(lines_); }
+  // A kept line was cut, or the file began with a byte-order mark: what these lines give back
+  // when saved is not what the file held.
+  bool damaged() const { return cutLine_ || byteOrderMark_; }
 
  private:
   void endLine();
@@ -48,6 +52,9 @@ class SettingsLineSplitter {
   size_t maxLineLength_;
   std::vector<std::string> lines_;
   std::string line_;
+  bool firstLine_ = true;
+  bool cutLine_ = false;
+  bool byteOrderMark_ = false;
 };
 
 // What the reader keeps of one line: far more than any setting needs, and little enough that a

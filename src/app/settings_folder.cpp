@@ -9,7 +9,10 @@ namespace norvale {
 
 QString ChooseSettingsFolder(const QString& programFolder, const QString& configHome) {
   QFileInfo program(programFolder);
-  if (program.isDir() && program.isWritable()) return program.absoluteFilePath();
+  // Writable alone is not enough: run by root, /usr/bin is writable too.
+  const bool portable =
+      QFileInfo(QDir(programFolder).filePath(QLatin1String(kPortableMarker))).isFile();
+  if (portable && program.isDir() && program.isWritable()) return program.absoluteFilePath();
   QString folder = QDir(configHome).absoluteFilePath(QStringLiteral("norvale-download"));
   QDir().mkpath(folder);
   return folder;

@@ -242,11 +242,11 @@ bool WriteDefaultSettings(const QString& folder) {
 
 void LoadSettings(const WindowControls& c, Session& s) {
   QDir::setCurrent(s.settingsFolder());
-  std::optional<std::vector<std::string>> lines =
+  std::optional<StoredSettingsLines> stored =
       ReadSettingsLines(s.settingsFolder(), kSettingsLineCount);
-  const bool onDisk = lines.has_value();
+  const bool onDisk = stored.has_value();
   // Only when the folder could not take the factory file: read those lines from memory.
-  LineReader in(onDisk ? std::move(*lines) : SplitSettingsLines(DefaultSettingsFile()));
+  LineReader in(onDisk ? std::move(stored->lines) : SplitSettingsLines(DefaultSettingsFile()));
   ReadProgress read;
   const bool whole = ApplySettingsLines(in, c, s, read);
   if (whole) {
@@ -256,7 +256,9 @@ void LoadSettings(const WindowControls& c, Session& s) {
     c.Text6->setText(QString::fromLatin1(kDefaultDatabasePath));
   }
   // The save at exit writes the window's values over whatever this file still held.
-  if (onDisk && (!whole || read.keyMissing)) BackUpSettingsFile(s.settingsFolder());
+  if (onDisk && (!whole || read.keyMissing || stored->damaged)) {
+    BackUpSettingsFile(s.settingsFolder());
+  }
 }
 
 bool SaveSettings(const WindowControls& c, const Session& s) {

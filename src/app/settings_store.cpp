@@ -1,5 +1,7 @@
 #include "app/settings_store.h"
 
+#include <unistd.h>
+
 #include <QDir>
 #include <QFile>
 #include <QSaveFile>
@@ -19,7 +21,7 @@ QString SettingsFilePath(const QString& folder) {
 
 bool SettingsFileExists(const QString& folder) { return QFile::exists(SettingsFilePath(folder)); }
 
-std::optional<std::vector<std::string>> ReadSettingsLines(const QString& folder, int count) {
+std::optional<StoredSettingsLines> ReadSettingsLines(const QString& folder, int count) {
   QFile file(SettingsFilePath(folder));
   if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) return std::nullopt;
   SettingsLineSplitter splitter(static_cast<size_t>(count), kMaxSettingsLineLength);
@@ -31,7 +33,7 @@ std::optional<std::vector<std::string>> ReadSettingsLines(const QString& folder,
     splitter.feed(std::string_view(piece.data(), static_cast<size_t>(read)));
   }
   splitter.finish();
-  return splitter.takeLines();
+  return StoredSettingsLines{splitter.takeLines(), splitter.damaged()};
 }
 
 bool ReplaceSettingsFile(const QString& folder, const std::string& bytes) {
@@ -51,6 +53,13 @@ QString SettingsBackupPath(const QString& folder) {
 }
 
 bool BackUpSettingsFile(const QString& folder) {
+  // A second name for the file as it is costs no reading, however large a runaway file has
+  // grown; the save then puts a new file under the first name. Copied where links cannot be made.
+  const QByteArray backup = QFile::encodeName(SettingsBackupPath(folder));
+  QFile::remove(SettingsBackupPath(folder));
+  if (::link(QFile::encodeName(SettingsFilePath(folder)).constData(), backup.constData()) == 0) {
+    return true;
+  }
   QFile original(SettingsFilePath(folder));
   if (!original.open(QIODevice::ReadOnly)) return false;
   QSaveFile copy(SettingsBackupPath(folder));

@@ -47,6 +47,9 @@ QWidget* BuildSettingsTab(WindowControls& c) {
     port->addWidget(c.Option2[i]);
   }
   c.Option2[0]->setChecked(true);
+  c.PortDevice = MakeStatusLabel(QStringLiteral("PortDevice"), QString(),
+                                 QStringLiteral("Device of the port"));
+  port->addWidget(c.PortDevice);
   port->addStretch(1);
 
   c.Frame3 = MakeFrame(QStringLiteral("Frame3"), QStringLiteral("Flow Control"));
@@ -57,9 +60,21 @@ QWidget* BuildSettingsTab(WindowControls& c) {
   flow->addWidget(c.Option3[0]);
   flow->addWidget(c.Option3[1]);
   flow->addStretch(1);
+  // Handshaking would change every meter exchange (a line without RTS and CTS wired would stall);
+  // the choice stays for the settings file, which has always stored it.
+  const QString why = QStringLiteral(
+      "The port always runs without flow control, as the meter link always has; this choice is "
+      "only kept in the settings file.");
+  c.Frame3->setEnabled(false);
+  for (QWidget* control : {static_cast<QWidget*>(c.Frame3), static_cast<QWidget*>(c.Option3[0]),
+                           static_cast<QWidget*>(c.Option3[1])}) {
+    control->setToolTip(why);
+    control->setAccessibleDescription(why);
+  }
 
   c.Label11 = MakeLabel(QStringLiteral("Label11"), QStringLiteral("Modem Init String"));
   c.Text7 = MakeTextBox(QStringLiteral("Text7"), QStringLiteral("ATS0=2 &C0"), {});
+  LiftLengthLimit(c.Text7);
 
   auto* frames = new QHBoxLayout;
   frames->addWidget(c.Frame1);

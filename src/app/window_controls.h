@@ -62,6 +62,7 @@ struct WindowControls {
   QGroupBox* Frame3 = nullptr;
   std::array<QRadioButton*, 7> Option1{};  // baud rates
   std::array<QRadioButton*, 7> Option2{};  // Comm1..Comm7
+  QLabel* PortDevice = nullptr;            // what the chosen "Comm" n opens now
   std::array<QRadioButton*, 2> Option3{};  // flow control
   QLabel* Label11 = nullptr;
   QLineEdit* Text7 = nullptr;
@@ -87,6 +88,7 @@ struct WindowControls {
   PhoneBookGrid* MSHFlexGrid2 = nullptr;
   QLabel* Label5 = nullptr;
   QLabel* Label6 = nullptr;
+  QLabel* DialWait = nullptr;         // what the dialer waits for, and for how long
   std::array<QLineEdit*, 2> Text5{};  // phone, description
   QPushButton* Command4 = nullptr;
   QPushButton* Command5 = nullptr;

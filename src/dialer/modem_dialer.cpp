@@ -21,6 +21,8 @@ bool containsAny(const std::string& text, std::initializer_list<std::string_view
   return false;
 }
 
+std::string SecondsText(double seconds) { return std::to_string(static_cast<int>(seconds)); }
+
 // Elapsed seconds on the time of day, across midnight.
 class Stopwatch {
  public:
@@ -59,7 +61,13 @@ DialResult DialModem(MeterLink& link, const std::string& initString, const std::
   EventPump& pump = link.pump();
   if (!link.OpenCommPort()) return DialResult::PortNotOpened;
   std::string reply;
-  view.setDialerStatus("");
+  const std::string dialing = "Dialing " + number;
+  view.setDialerStatus(dialing);
+  // Cleared on every way out, an abort included.
+  struct WaitShown {
+    DialerView& view;
+    ~WaitShown() { view.setDialerWait(""); }
+  } waitShown{view};
   port.output("\r");
   pump.yieldOnce();
   pump.pauseWithoutYield(kWakeSeconds);
@@ -69,6 +77,7 @@ DialResult DialModem(MeterLink& link, const std::string& initString, const std::
 
   port.output(initString + "\r");
   pump.yieldOnce();
+  view.setDialerWait("Waiting up to " + SecondsText(kAcknowledgeSeconds) + " s for the modem's OK");
   Stopwatch sinceInit(link.clock());
   for (;;) {
     pump.waitBriefly();
@@ -80,13 +89,13 @@ DialResult DialModem(MeterLink& link, const std::string& initString, const std::
     TakeWaitingByte(link, reply, view);
     if (containsAny(reply, {"OK", "Ok", "ok"})) break;
   }
-  std::string dialing = "Dialing ";
-  view.setDialerStatus(dialing.append(number));
+  view.setDialerStatus(dialing);
 
   pump.yieldOnce();
   std::string dial = "ATDT ";
   port.output(dial.append(number).append("\r"));
   pump.yieldOnce();
+  view.setDialerWait("Waiting up to " + SecondsText(kConnectSeconds) + " s for CONNECT");
   Stopwatch sinceDial(link.clock());
   reply.clear();
   bool connected = false;
@@ -114,17 +123,17 @@ DialResult DialModem(MeterLink& link, const std::string& initString, const std::
   return result;
 }
 
-void HangUpModem(MeterLink& link, DialerView& view) {
+bool HangUpModem(MeterLink& link, DialerView& view) {
   SerialPort& port = link.port();
   EventPump& pump = link.pump();
   if (!port.portOpen()) {
-    if (!link.OpenCommPort()) return;
+    if (!link.OpenCommPort()) return false;
     pump.yieldOnce();
     port.setDtrEnable(true);
     pump.pauseWithoutYield(kClosedPortPulseSeconds);
     view.setDialerStatus("Com port already closed");
     DropDtrAndClose(link);
-    return;
+    return true;
   }
   view.setDialerStatus("Hanging up Line");
   port.output("+++");
@@ -141,6 +150,7 @@ void HangUpModem(MeterLink& link, DialerView& view) {
     DropDtrAndClose(link);
   }
   view.setDialerStatus("Okay");
+  return true;
 }
 
 }  // namespace norvale

@@ -11,6 +11,9 @@ class DialerView {
  public:
   virtual ~DialerView() = default;
   virtual void setDialerStatus(const std::string& text) = 0;
+  // What the dialer waits for now and how long it will wait ("" when it waits for nothing), so a
+  // silent modem does not look like a dialer that hangs.
+  virtual void setDialerWait(const std::string& text) { (void)text; }
 };
 
 enum class DialResult { PortNotOpened, Connected, CouldNotConnect, Aborted };
@@ -19,15 +22,16 @@ enum class DialResult { PortNotOpened, Connected, CouldNotConnect, Aborted };
 // functions:
 //   CR; 1 s; the modem-init text + CR; "OK" (or "Ok", "ok") within 120 s;
 //   "ATDT " + number + CR; "CONNECT" (or "Connect") within 180 s, then 3 s more of replies.
-// Everything the modem answers is shown as it arrives. `abort` (the "Hangup" button pressed
-// meanwhile) and the program ending stop the waits.
+// "Dialing " + number shows at once, then everything the modem answers as it arrives, and each
+// wait is told to setDialerWait. `abort` (the "Hangup" button pressed meanwhile) and the program
+// ending stop the waits.
 DialResult DialModem(MeterLink& link, const std::string& initString, const std::string& number,
                      DialerView& view, const bool& abort);
 
 // Ends the call: "+++", the guard time, "ATH0" + CR, then DTR dropped, raised and dropped again
 // with the port closed, opened and closed. With the port closed: a DTR pulse of 2 s on a port
 // opened for it, "Com port already closed". A port that cannot be opened shows the link's port
-// error and stays closed.
-void HangUpModem(MeterLink& link, DialerView& view);
+// error and stays closed; false then, and the modem may still hold the line.
+bool HangUpModem(MeterLink& link, DialerView& view);
 
 }  // namespace norvale

@@ -60,6 +60,34 @@ TEST(SettingsFile, ReaderTakesPiecesEndsLinesAtCrOrLfAndKeepsOnlyWhatItNeeds) {
   }
 }
 
+// What a save would not give back: a cut line, or an editor's byte-order mark, which is dropped.
+TEST(SettingsFile, ReaderDropsALeadingByteOrderMarkAndReportsItAndCutLinesAsDamage) {
+  struct Case {
+    std::string file;
+    std::vector<std::string> lines;
+    bool damaged;
+  };
+  const Case cases[] = {
+      {"\xEF\xBB\xBF[a]=1\r\n[b]=2", {"[a]=1", "[b]=2"}, true},
+      {"\xEF\xBB\xBF\r\n[a]=1", {"[a]=1"}, true},
+      {"[a]=\xEF\xBB\xBF\r\n\xEF\xBB\xBF", {"[a]=\xEF\xBB\xBF", "\xEF\xBB\xBF"}, false},
+      {"[a]=123456\r\n[b]=2", {"[a]=123456", "[b]=2"}, false},
+      {"[a]=1234567\r\n[b]=2", {"[a]=123456", "[b]=2"}, true},
+      {"[a]=1\r\n[b]=2\r\n[c]=1234567", {"[a]=1", "[b]=2"}, false},  // past the lines read
+  };
+  for (const Case& test : cases) {
+    for (size_t size : {size_t{1}, test.file.size()}) {
+      SettingsLineSplitter splitter(2, 10);
+      for (size_t at = 0; at < test.file.size(); at += size) {
+        splitter.feed(std::string_view(test.file).substr(at, size));
+      }
+      splitter.finish();
+      EXPECT_EQ(splitter.damaged(), test.damaged) << test.file << " in pieces of " << size;
+      EXPECT_EQ(splitter.takeLines(), test.lines) << test.file;
+    }
+  }
+}
+
 struct KeyCase {
   const char* line;
   const char* key;

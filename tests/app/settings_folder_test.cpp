@@ -9,11 +9,19 @@
 namespace norvale {
 namespace {
 
-TEST(SettingsFolder, ProgramFolderWhenItCanBeWritten) {
-  QTemporaryDir program;
-  QTemporaryDir config;
-  EXPECT_EQ(ChooseSettingsFolder(program.path(), config.path()),
-            QDir(program.path()).absolutePath());
+// Run by root, /usr/bin can be written: only the marker makes a program folder the settings folder.
+TEST(SettingsFolder, ProgramFolderOnlyWhenMarkedPortable) {
+  for (bool marked : {true, false}) {
+    QTemporaryDir program;
+    QTemporaryDir config;
+    if (marked) {
+      QFile marker(QDir(program.path()).filePath(QLatin1String(kPortableMarker)));
+      ASSERT_TRUE(marker.open(QIODevice::WriteOnly));
+    }
+    EXPECT_EQ(ChooseSettingsFolder(program.path(), config.path()),
+              marked ? QDir(program.path()).absolutePath()
+                     : QDir(config.path()).filePath(QStringLiteral("norvale-download")));
+  }
 }
 
 TEST(SettingsFolder, ConfigFolderCreatedWhenTheProgramFolderCannotBeWritten) {

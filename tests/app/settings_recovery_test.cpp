@@ -1,5 +1,6 @@
 #include <QComboBox>
 #include <QLineEdit>
+#include <QRadioButton>
 #include <fstream>
 
 #include "app/phone_book_grid.h"
@@ -48,11 +49,17 @@ TEST_F(SettingsRecovery, OtherLineEndsAndBlankLinesStillLoadEveryValue) {
 }
 
 TEST_F(SettingsRecovery, AFileThatDoesNotReadBackWholeIsKeptBeforeTheSaveReplacesIt) {
+  // A line longer than the reader keeps is cut; a byte-order mark is not written back.
+  const std::string longLine = "[ItemDescription]=" + std::string(kMaxSettingsLineLength, 'x');
   for (const std::string& file : {DefaultCutAfter(20), DefaultWithLine(39, "[MeterType]=abc"),
-                                  DefaultWithLine(10, "555 0100")}) {
+                                  DefaultWithLine(10, "555 0100"), DefaultWithLine(11, longLine),
+                                  "\xEF\xBB\xBF" + DefaultWithLine(1, "[Commport]=3")}) {
     stop();
     writeSettings(file);
     start();
+    if (file.starts_with("\xEF")) {
+      EXPECT_TRUE(c().Option2[2]->isChecked());
+    }
     window->close();
     EXPECT_EQ(backupBytes(), file);
     EXPECT_EQ(SplitSettingsLines(settingsBytes()).size(), 44u);

@@ -17,7 +17,9 @@ namespace {
 
 struct StatusLine : DialerView {
   void setDialerStatus(const std::string& text) override { shown.push_back(text); }
+  void setDialerWait(const std::string& text) override { waits.push_back(text); }
   std::vector<std::string> shown;
+  std::vector<std::string> waits;
 };
 
 // A modem that answers the init string after 0.5 s, one byte at a time, and the dial command
@@ -91,6 +93,41 @@ TEST_F(DialerTest, GivesUpAfter120SecondsWithoutOkAnd180WithoutConnect) {
   EXPECT_NEAR(clock.now - start, 1 + 0.1 + 180, 0.2);
 }
 
+// The modem may stay silent for minutes: the number and the limit that runs show from the start.
+TEST_F(DialerTest, ShowsTheNumberAtOnceAndEachWaitWithItsLimit) {
+  const std::string okWait = "Waiting up to 120 s for the modem's OK";
+  const std::string connectWait = "Waiting up to 180 s for CONNECT";
+  struct Case {
+    const char* what;
+    bool modemAnswers;
+    double abortAfter;  // seconds; 0: never
+    std::vector<std::string> waits;
+  };
+  const Case cases[] = {
+      {"connects", true, 0, {okWait, connectWait, ""}},
+      {"silent modem", false, 0, {okWait, ""}},
+      {"hung up while waiting for OK", false, 10, {okWait, ""}},
+  };
+  const std::function<void()> deliver = pump.onRound;
+  const std::function<void(const std::string&)> modem = port.onOutput;
+  for (const Case& test : cases) {
+    status = StatusLine();
+    abort = false;
+    port.onOutput = test.modemAnswers ? modem : nullptr;
+    const double start = clock.now;
+    std::string shownAtFirstWait;
+    pump.onRound = [&] {
+      if (shownAtFirstWait.empty() && !status.shown.empty()) shownAtFirstWait = status.shown.back();
+      deliver();
+      if (test.abortAfter > 0 && clock.now - start > test.abortAfter) abort = true;
+    };
+    dial();
+    EXPECT_EQ(shownAtFirstWait, "Dialing 5551234") << test.what;
+    EXPECT_EQ(status.waits, test.waits) << test.what;
+  }
+  pump.onRound = deliver;
+}
+
 TEST_F(DialerTest, ConnectInTheLastThreeSecondsStillCouldNotConnect) {
   connectAfter = 178.5;
   EXPECT_EQ(dial(), DialResult::CouldNotConnect);
@@ -110,7 +147,7 @@ TEST_F(DialerTest, HangupAbortsADialThatWaits) {
 
 TEST_F(DialerTest, HangUpOpenAndClosedPort) {
   ASSERT_TRUE(link.OpenCommPort());
-  HangUpModem(link, status);
+  EXPECT_TRUE(HangUpModem(link, status));
   EXPECT_EQ(port.writes, (std::vector<std::string>{"+++", "ATH0\r"}));
   EXPECT_EQ(pump.pausedSeconds, 2.0);  // the escape's guard time
   EXPECT_EQ(status.shown, (std::vector<std::string>{"Hanging up Line", "Okay"}));
@@ -119,7 +156,7 @@ TEST_F(DialerTest, HangUpOpenAndClosedPort) {
   EXPECT_EQ(port.opens, 2);
 
   status.shown.clear();
-  HangUpModem(link, status);
+  EXPECT_TRUE(HangUpModem(link, status));
   EXPECT_EQ(status.shown, (std::vector<std::string>{"Com port already closed"}));
   EXPECT_EQ(pump.pausedSeconds, 4.0);  // a DTR pulse of 2 s
   EXPECT_FALSE(port.isOpen);
@@ -128,7 +165,7 @@ TEST_F(DialerTest, HangUpOpenAndClosedPort) {
   // A port that cannot be opened: the link's port error, and it stays closed.
   port.openFailure = "No such file or directory";
   status.shown.clear();
-  HangUpModem(link, status);
+  EXPECT_FALSE(HangUpModem(link, status));
   EXPECT_EQ(portErrors, 1);
   EXPECT_TRUE(status.shown.empty());
   EXPECT_FALSE(port.isOpen);
