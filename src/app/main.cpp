@@ -27,8 +27,7 @@ const char* const kUsage =
     "  --help     this text\n"
     "  --version  the version and the build's git description\n"
     "\n"
-    "It needs a display (X11 or Wayland). Without one it exits with 1; norvale-cli needs none.\n"
-    "An unknown option exits with 64.\n"
+    "It needs a display (X11 or Wayland); norvale-cli needs none.\n"
     "\n"
     "Files:\n"
     "  The settings file KX40dwn.ini is kept in the program's own folder when a file named\n"
@@ -40,7 +39,15 @@ const char* const kUsage =
     "  line's tooltip shows where the last file went.\n"
     "  Port \"Comm\" n opens the device that a link named comN in the settings folder points\n"
     "  to (for example to a /dev/serial/by-id/ name); without one, /dev/ttyUSB(n-1) when it\n"
-    "  exists, else /dev/ttyS(n-1).\n";
+    "  exists, else /dev/ttyS(n-1).\n"
+    "  The handheld database path is the settings file's [PalmDatabaseFile] line, chosen with\n"
+    "  \"Browse for Palm Database\" on the Download tab; a path without a folder, such as the\n"
+    "  factory c:\\Palm\\UserName\\Backup\\DBFLW2.pdb, names a file in the settings folder.\n"
+    "\n"
+    "Exit status:\n"
+    "  0   the window was closed\n"
+    "  1   no display\n"
+    "  64  an unknown option\n";
 
 // Answered before the window exists, so that they work without a display.
 bool AnswerInformationRequest(int argc, char** argv) {
