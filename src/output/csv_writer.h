@@ -22,8 +22,17 @@ namespace norvale {
 // Two kinds of target cannot be replaced by renaming and are written in place instead:
 //   - an existing target that is not a regular file (a device such as /dev/full, a pipe);
 //   - an existing regular file in a folder where no temporary file may be created.
-// A symbolic link is followed, so the link stays and the file it names is replaced. An existing
-// file the user may not write is refused ("Permission denied"), as writing in place would be.
+// A symbolic link is followed, so the link stays and the file it names is replaced or, when it
+// does not exist yet, created. An existing file the user may not write is refused ("Permission
+// denied"), as writing in place would be.
 bool WriteLogFile(const RecordTable& table, const std::string& path, std::string& failureText);
+
+// Stores the table as WriteLogFile does, but never over an existing file: the complete file
+// takes `name` when nothing has that name, else the first free of name-2, name-3, ...
+// (FirstFreeName), and writtenName gets the name taken. The name is taken atomically, so
+// writers running at the same moment never take the same one. A name that is a folder, or ends
+// in "/", fails with "Is a directory".
+bool WriteNewLogFile(const RecordTable& table, const std::string& name, std::string& writtenName,
+                     std::string& failureText);
 
 }  // namespace norvale
