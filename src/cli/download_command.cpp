@@ -24,20 +24,29 @@ class PrintedDialerStatus : public DialerView {
  public:
   explicit PrintedDialerStatus(TerminalDownloadView& view) : view_(view) {}
 
-  // The replies grow a byte at a time: each line is printed once it is complete.
+  // A modem reply grows a byte at a time: each of its lines is printed once, when complete.
+  // Any other text is the dialer's own and printed as it is.
   void setDialerStatus(const std::string& text) override {
-    if (text.find_first_of("\r\n") == std::string::npos) {
-      if (!text.empty()) view_.printLine(text);
-      return;
+    const bool grows = text.size() > shown_.size() && text.compare(0, shown_.size(), shown_) == 0;
+    shown_ = text;
+    if (!grows) {
+      linesDone_ = 0;
+      if (text.find_first_of("\r\n") == std::string::npos) {
+        if (!text.empty()) view_.printLine(text);
+        return;
+      }
     }
-    if (text.back() != '\n' && text.back() != '\r') return;
-    std::string line = text.substr(0, text.find_last_not_of("\r\n") + 1);
-    line = line.substr(line.find_last_of("\r\n") + 1);
-    if (!line.empty()) view_.printLine("Modem: " + line);
+    for (size_t end; (end = text.find_first_of("\r\n", linesDone_)) != std::string::npos;) {
+      const std::string line = text.substr(linesDone_, end - linesDone_);
+      linesDone_ = end + 1;
+      if (!line.empty()) view_.printLine("Modem: " + line);
+    }
   }
 
  private:
   TerminalDownloadView& view_;
+  std::string shown_;
+  size_t linesDone_ = 0;
 };
 
 // The serial line of the command: the port, the clock and the pump the link works with.
