@@ -110,9 +110,8 @@ int RunDownload(const CliOptions& options, SettingsRecord& settings, RecordTable
     const DialResult dialed = DialModem(link, options.modemInit, options.dial, modem, stopDialing);
     dialing = false;
     if (dialed != DialResult::Connected || stopDialing) {
-      view.setStatusText("Could not connect");
       HangUpModem(link, modem);
-      view.restateStatus();
+      view.setStatusText("Could not connect");
       return stopSignals.caught() != 0 ? stopSignals.exitStatus() : kExitCouldNotConnect;
     }
   }

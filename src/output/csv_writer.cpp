@@ -197,7 +197,7 @@ std::string followLinks(const std::string& path) {
     if (::lstat(target.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return target;
     std::string content(static_cast<size_t>(PATH_MAX), '\0');
     const ssize_t length = ::readlink(target.c_str(), content.data(), content.size());
-    if (length < 0) return target;
+    if (length <= 0) return target;
     content.resize(static_cast<size_t>(length));
     target = content.front() == '/' ? content : splitPath(target).folder + content;
   }
