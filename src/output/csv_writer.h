@@ -16,8 +16,8 @@ namespace norvale {
 // the temporary file is removed, an existing file keeps its old contents, failureText gets the
 // system's description of the failure ("No such file or directory", "No space left on
 // device", ...) and the result is false. Temporary files that an earlier write of the same file
-// left behind when it was killed (its process no longer runs) are removed first. A LastRow past the table's last row (65534) is such a
-// failure, found before anything is written.
+// left behind when it was killed (its process no longer runs) are removed first. A LastRow past the
+// table's last row (65534) is such a failure, found before anything is written.
 //
 // Two kinds of target cannot be replaced by renaming and are written in place instead:
 //   - an existing target that is not a regular file (a device such as /dev/full, a pipe);
