@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <utility>
 
 namespace norvale {
 
@@ -9,7 +10,8 @@ CliLineTrace::~CliLineTrace() {
   if (file_) std::fclose(file_);
 }
 
-bool CliLineTrace::start(const std::string& file, bool toStandardError, std::string& failure) {
+bool CliLineTrace::start(const std::string& file, std::function<void(const std::string&)> echo,
+                         std::string& failure) {
   if (!file.empty()) {
     file_ = std::fopen(file.c_str(), "w");
     if (!file_) {
@@ -19,8 +21,8 @@ bool CliLineTrace::start(const std::string& file, bool toStandardError, std::str
     // Each line reaches the file as it is traced, whatever ends the program.
     std::setvbuf(file_, nullptr, _IOLBF, 0);
   }
-  toStandardError_ = toStandardError;
-  if (file_ || toStandardError_) {
+  echo_ = std::move(echo);
+  if (file_ || echo_) {
     tracer_ =
         std::make_unique<LineTracer>(clock_, [this](const std::string& line) { write(line); });
   }
@@ -32,7 +34,7 @@ void CliLineTrace::write(const std::string& line) {
     std::fputs(line.c_str(), file_);
     std::fputc('\n', file_);
   }
-  if (toStandardError_) std::fprintf(stderr, "%s\n", line.c_str());
+  if (echo_) echo_(line);
 }
 
 void CliLineTrace::finish() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -17,8 +18,10 @@ class CliLineTrace {
   CliLineTrace(const CliLineTrace&) = delete;
   CliLineTrace& operator=(const CliLineTrace&) = delete;
 
-  // Starts the trace; false, with the system's reason, when the file cannot be written.
-  bool start(const std::string& file, bool toStandardError, std::string& failure);
+  // Starts the trace into `file` (none when empty) and `echo` (none when empty); false, with the
+  // system's reason, when the file cannot be written.
+  bool start(const std::string& file, std::function<void(const std::string&)> echo,
+             std::string& failure);
   // What the link reports to; nullptr when no trace was asked for.
   LinkTrace* trace() { return tracer_.get(); }
   // The last gathered bytes and the summary line.
@@ -30,7 +33,7 @@ class CliLineTrace {
   SystemClock clock_;
   std::unique_ptr<LineTracer> tracer_;
   std::FILE* file_ = nullptr;
-  bool toStandardError_ = false;
+  std::function<void(const std::string&)> echo_;
 };
 
 }  // namespace norvale

@@ -13,98 +13,140 @@
 
 namespace norvale {
 
-const char* const kCliUsage =
-    "Usage: norvale-cli download --device PATH [OPTION]...\n"
-    "  or:  norvale-cli import --database FILE [OPTION]...\n"
-    "  or:  norvale-cli ids --database FILE\n"
-    "  or:  norvale-cli live --device PATH [OPTION]...\n"
-    "  or:  norvale-cli plot --input FILE [--output FILE] [--size WxH]\n"
-    "  or:  norvale-cli --help | --version\n"
-    "Downloads a Norvale flow meter's data log without a window, for scripts and unattended use.\n"
-    "\n"
-    "Commands:\n"
-    "  download         read the meter's data log over a serial line and store it as a CSV file,\n"
-    "                   exactly as the window's \"Download Data\" button does\n"
-    "  import           read the same records from a handheld's backup database (.pdb), as\n"
-    "                   \"Download Data\" does with \"Use Palm DataBase\" ticked, into a CSV file\n"
-    "  ids              print the module IDs (meters) the database holds, one a line, first\n"
-    "                   found first, as \"Get ID List...\" does\n"
-    "  live             poll the meter's present readings once a second, as the \"Display Meter\"\n"
-    "                   page does, and print the lines its boxes would show, then a blank line,\n"
-    "                   per answer\n"
-    "  plot             draw the chart of a CSV file that download or import wrote, as the\n"
-    "                   \"View\" tab shows it: one line per channel against the date and time,\n"
-    "                   totalisers on a right-hand axis; no display is needed\n"
-    "\n"
-    "Meter (download, live):\n"
-    "  --device PATH    serial device of the meter, e.g. /dev/ttyUSB0\n"
-    "  --baud RATE      1200, 2400, 4800, 9600, 14400, 19200 or 38400 (default 38400)\n"
-    "  --slave ID       Modbus address of the meter, 0 to 255 (default 1)\n"
-    "\n"
-    "Download:\n"
-    "  --since-last     only what the meter logged since the previous download\n"
-    "                   (\"Since Last Time\", up to four attempts)\n"
-    "  --portable       the meter is a portable one (its status block layout)\n"
-    "  --dial NUMBER    dial the meter through the modem on --device first, and hang up after\n"
-    "  --modem-init TEXT\n"
-    "                   the modem's initialisation string (default \"ATE0 S0=2 &C0\")\n"
-    "\n"
-    "Handheld database (import, ids):\n"
-    "  --database FILE  the handheld backup database to read\n"
-    "  --module ID      import only the records of this module ID (\"Modbus ID of meter\");\n"
-    "                   without it, the records of every meter (\"Dont Separate\")\n"
-    "\n"
-    "Output (download, import):\n"
-    "  --output FILE    CSV file to write (default Logdata.csv in the current folder)\n"
-    "  --output-pattern PATTERN\n"
-    "                   CSV file named by the time of the run: %Y year, %m month,\n"
-    "                   %d day, %H hour, %M minute, %S second, %% a percent sign; a file of\n"
-    "                   that name is never overwritten (\"-2\", \"-3\", ... goes before the\n"
-    "                   extension)\n"
-    "\n"
-    "Chart (plot):\n"
-    "  --input FILE     the CSV file to draw\n"
-    "  --output FILE    image to write, PNG or SVG by its extension .png or .svg\n"
-    "                   (default Logdata.png in the current folder)\n"
-    "  --size WxH       the image's width and height in pixels, 100 to 8000 each\n"
-    "                   (default 1600x900)\n"
-    "\n"
-    "Live readings (live):\n"
-    "  --meter TYPE     KX50 (default), KX60 (adds the reverse total) or KX90\n"
-    "  --flow-unit UNIT\n"
-    "                   GPM GPD MGD CFS CFM CFD LPS LPM LPD MLD M3S M3H M3D IGM BPH\n"
-    "                   (default: as the meter sends it, cubic feet per second)\n"
-    "  --flow-format FORMAT\n"
-    "                   #. #.# #.## or #.### (default #.#)\n"
-    "  --velocity-unit UNIT\n"
-    "                   FPS (default, as the meter sends it) or MPS\n"
-    "  --count N        stop after N polls, answered or not (default: until interrupted)\n"
-    "\n"
-    "Line trace (download, live):\n"
-    "  --trace FILE     write every frame to FILE: the time to the millisecond, the direction,\n"
-    "                   the bytes in hex and what was made of them (reply complete, CRC\n"
-    "                   mismatch, exception, resend, gave up), then a summary line\n"
-    "  -v, --verbose    the same lines on standard error\n"
-    "\n"
-    "  --help           this text\n"
-    "  --version        the version and the build's git description\n"
-    "\n"
-    "Status texts go to standard error; the last line is the final status and the line before\n"
-    "it names the written file in full.\n"
+namespace {
+
+enum : unsigned {
+  kForDownload = 1,
+  kForImport = 2,
+  kForIds = 4,
+  kForLive = 8,
+  kForPlot = 16,
+  kForAll = 31
+};
+
+// One piece of the help: the whole help is every piece in order, a command's help those that
+// name the command.
+struct HelpPiece {
+  unsigned commands;
+  const char* text;
+};
+
+constexpr std::array<HelpPiece, 20> kHelp{{
+    {kForDownload, "Usage: norvale-cli download --device PATH [OPTION]...\n"},
+    {kForImport, "  or:  norvale-cli import --database FILE [OPTION]...\n"},
+    {kForIds, "  or:  norvale-cli ids --database FILE\n"},
+    {kForLive, "  or:  norvale-cli live --device PATH [OPTION]...\n"},
+    {kForPlot, "  or:  norvale-cli plot --input FILE [--output FILE] [--size WxH]\n"},
+    {0,
+     "  or:  norvale-cli [COMMAND] --help | --version\n"
+     "Downloads a Norvale flow meter's data log without a window, for scripts and unattended "
+     "use.\n"
+     "\n"
+     "Commands:\n"},
+    {kForDownload,
+     "  download         read the meter's data log over a serial line and store it as a CSV file,\n"
+     "                   exactly as the window's \"Download Data\" button does\n"},
+    {kForImport,
+     "  import           read the same records from a handheld's backup database (.pdb), as\n"
+     "                   \"Download Data\" does with \"Use Palm DataBase\" ticked, into a CSV "
+     "file\n"},
+    {kForIds,
+     "  ids              print the module IDs (meters) the database holds, one a line, first\n"
+     "                   found first, as \"Get ID List...\" does\n"},
+    {kForLive,
+     "  live             poll the meter's present readings once a second, as the \"Display "
+     "Meter\"\n"
+     "                   page does, and print the lines its boxes would show, then a blank line,\n"
+     "                   per answer\n"},
+    {kForPlot,
+     "  plot             draw the chart of a CSV file that download or import wrote, as the\n"
+     "                   \"View\" tab shows it: one line per channel against the date and time,\n"
+     "                   totalisers on a right-hand axis; no display is needed\n"},
+    {kForDownload | kForLive,
+     "\n"
+     "Meter (download, live):\n"
+     "  --device PATH    serial device of the meter, e.g. /dev/ttyUSB0; a name without a slash\n"
+     "                   is the file of that name in the current folder when there is one,\n"
+     "                   else the device in /dev (ttyUSB0 is /dev/ttyUSB0)\n"
+     "  --baud RATE      1200, 2400, 4800, 9600, 14400, 19200 or 38400 (default 38400)\n"
+     "  --slave ID       Modbus address of the meter, 0 to 255 (default 1)\n"},
+    {kForDownload,
+     "\n"
+     "Download:\n"
+     "  --since-last     only what the meter logged since the previous download\n"
+     "                   (\"Since Last Time\", up to four attempts)\n"
+     "  --portable       the meter is a portable one (its status block layout)\n"
+     "  --dial NUMBER    dial the meter through the modem on --device first, and hang up after,\n"
+     "                   also when interrupted (SIGINT, SIGTERM; a second one ends at once)\n"
+     "  --modem-init TEXT\n"
+     "                   the modem's initialisation string (default \"ATE0 S0=2 &C0\")\n"},
+    {kForImport | kForIds,
+     "\n"
+     "Handheld database (import, ids):\n"
+     "  --database FILE  the handheld backup database to read\n"
+     "  --module ID      import only the records of this module ID (\"Modbus ID of meter\"),\n"
+     "                   and write no file when it has none; without it, the records of every\n"
+     "                   meter (\"Dont Separate\")\n"},
+    {kForDownload | kForImport,
+     "\n"
+     "Output (download, import):\n"
+     "  --output FILE    CSV file to write (default Logdata.csv in the current folder); it is\n"
+     "                   replaced only once the new one is complete\n"
+     "  --output-pattern PATTERN\n"
+     "                   CSV file named by the time of the run: %Y year, %m month,\n"
+     "                   %d day, %H hour, %M minute, %S second, %% a percent sign; a file of\n"
+     "                   that name is never overwritten (\"-2\", \"-3\", ... goes before the\n"
+     "                   extension), even by runs at the same moment\n"},
+    {kForPlot,
+     "\n"
+     "Chart (plot):\n"
+     "  --input FILE     the CSV file to draw\n"
+     "  --output FILE    image to write, PNG or SVG by its extension .png or .svg\n"
+     "                   (default Logdata.png in the current folder)\n"
+     "  --size WxH       the image's width and height in pixels, 100 to 8000 each\n"
+     "                   (default 1600x900)\n"},
+    {kForLive,
+     "\n"
+     "Live readings (live):\n"
+     "  --meter TYPE     KX50 (default), KX60 (adds the reverse total) or KX90\n"
+     "  --flow-unit UNIT\n"
+     "                   GPM GPD MGD CFS CFM CFD LPS LPM LPD MLD M3S M3H M3D IGM BPH\n"
+     "                   (default: as the meter sends it, cubic feet per second)\n"
+     "  --flow-format FORMAT\n"
+     "                   #. #.# #.## or #.### (default #.#)\n"
+     "  --velocity-unit UNIT\n"
+     "                   FPS (default, as the meter sends it) or MPS\n"
+     "  --count N        stop after N polls, answered or not (default: until interrupted)\n"},
+    {kForDownload | kForLive,
+     "\n"
+     "Line trace (download, live):\n"
+     "  --trace FILE     write every frame to FILE: the time to the millisecond, the direction,\n"
+     "                   the bytes in hex and what was made of them (reply complete, CRC\n"
+     "                   mismatch, exception, resend, gave up), then a summary line\n"
+     "  -v, --verbose    the same lines on standard error\n"},
+    {kForAll,
+     "\n"
+     "  -h, --help       this text; after a command, that command's options only\n"
+     "  --version        the version and the build's git description\n"},
+    {kForDownload | kForImport | kForIds,
+     "\n"
+     "Status texts go to standard error; the last line is the final status (or an error that\n"
+     "starts with \"norvale-cli:\") and, when a file was written, the line before it names it\n"
+     "in full.\n"},
+}};
+
+constexpr const char* kExitStatus =
     "\n"
     "Exit status:\n"
     "  0   file written (ids: database read; live: a poll was answered)\n"
-    "  1   nothing to read\n"
+    "  1   nothing to read (import --module: no records of that module)\n"
     "  2   database file not found\n"
-    "  3   download or read error (live: no answer; plot: the CSV file could not be read\n"
-    "      or holds no data)\n"
+    "  3   download or read error (ids, import: not a handheld database; live: no answer;\n"
+    "      plot: the CSV file could not be read or holds no data)\n"
     "  4   the CSV file could not be written (plot: the image)\n"
     "  5   could not connect (--dial)\n"
-    "  64  usage error\n";
-
-namespace {
-
-enum : unsigned { kForDownload = 1, kForImport = 2, kForIds = 4, kForLive = 8, kForPlot = 16 };
+    "  64  usage error\n"
+    "  130, 143  interrupted by SIGINT or SIGTERM\n";
 
 struct OptionRule {
   const char* name;
@@ -279,6 +321,29 @@ unsigned CommandBit(CliCommand command) {
 
 }  // namespace
 
+std::string CliHelpText(std::optional<CliCommand> command) {
+  const unsigned wanted = command ? CommandBit(*command) : 0;
+  std::string text;
+  for (const HelpPiece& piece : kHelp) {
+    if (command && (piece.commands & wanted) == 0) continue;
+    if (command && text.empty()) {
+      // The command's own usage line opens its help, then its description.
+      std::string usage = piece.text;
+      if (usage.rfind("  or:  ", 0) == 0) usage.replace(0, 7, "Usage: ");
+      text += usage + "\n";
+      continue;
+    }
+    text += piece.text;
+  }
+  return text + kExitStatus;
+}
+
+std::string CliUsageHint(std::optional<CliCommand> command) {
+  if (!command) return "Try 'norvale-cli --help'.";
+  static constexpr std::array<const char*, 5> kNames{"download", "import", "ids", "live", "plot"};
+  return std::string("Try 'norvale-cli ") + kNames[static_cast<size_t>(*command)] + " --help'.";
+}
+
 CliParse ParseCliArguments(const std::vector<std::string>& arguments) {
   CliParse parse;
   CliOptions& options = parse.options;
@@ -302,6 +367,8 @@ CliParse ParseCliArguments(const std::vector<std::string>& arguments) {
   for (const std::string& argument : arguments) words << FromSystem(argument);
 
   if (!parser.parse(words)) {
+    const QStringList given = parser.positionalArguments();
+    if (!given.isEmpty()) parse.command = CommandNamed(ToSystem(given.first()));
     const QStringList unknown = parser.unknownOptionNames();
     if (!unknown.isEmpty()) {
       const QString name = unknown.first();
@@ -309,6 +376,12 @@ CliParse ParseCliArguments(const std::vector<std::string>& arguments) {
     }
     return fail(parser.errorText().toStdString());
   }
+  // The command first, so that "download --help" can tell which help to give, and a usage
+  // error which help to point to.
+  const QStringList positional = parser.positionalArguments();
+  const std::string commandName = positional.isEmpty() ? "" : ToSystem(positional.first());
+  const std::optional<CliCommand> command = CommandNamed(commandName);
+  if (command) parse.command = *command;
   if (parser.isSet(QStringLiteral("help"))) {
     options.help = true;
     parse.ok = true;
@@ -319,11 +392,7 @@ CliParse ParseCliArguments(const std::vector<std::string>& arguments) {
     parse.ok = true;
     return parse;
   }
-
-  const QStringList positional = parser.positionalArguments();
   if (positional.isEmpty()) return fail("no command given");
-  const std::string commandName = ToSystem(positional.first());
-  const std::optional<CliCommand> command = CommandNamed(commandName);
   if (!command) return fail("unknown command \"" + commandName + "\"");
   if (positional.size() > 1) return fail("unexpected argument \"" + ToSystem(positional[1]) + "\"");
   options.command = *command;

@@ -1,11 +1,12 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace norvale {
 
-// The commands and options of norvale-cli; kCliUsage lists them.
+// The commands and options of norvale-cli; CliHelpText lists them.
 enum class CliCommand { Download, Import, Ids, Live, Plot };
 
 struct CliOptions {
@@ -38,13 +39,19 @@ struct CliOptions {
 struct CliParse {
   bool ok = false;
   CliOptions options;
-  std::string error;  // what was wrong, for the user
+  std::string error;                  // what was wrong, for the user
+  std::optional<CliCommand> command;  // the command named, when it is one, even on an error
 };
 
 // arguments: the command line without the program's name, in the system's own encoding.
 CliParse ParseCliArguments(const std::vector<std::string>& arguments);
 
-extern const char* const kCliUsage;
+// The whole help without a command (the manual page is made from it); with one, the usage line,
+// the description and the options of that command, and the exit status.
+std::string CliHelpText(std::optional<CliCommand> command);
+
+// The line that follows a usage error: where the help for the command given is.
+std::string CliUsageHint(std::optional<CliCommand> command);
 
 // Exit codes.
 inline constexpr int kExitFileWritten = 0;

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <utility>
@@ -15,9 +16,11 @@
 
 #include "cli/cli_line_trace.h"
 #include "cli/cli_options.h"
+#include "cli/download_command.h"
 #include "cli/plot_command.h"
+#include "cli/serial_device.h"
 #include "cli/terminal_download_view.h"
-#include "dialer/modem_dialer.h"
+#include "cli/termination_signals.h"
 #include "download/download_commands.h"
 #include "download/download_result.h"
 #include "handheld/handheld_commands.h"
@@ -34,13 +37,6 @@
 
 namespace {
 
-int ExitCodeOf(const norvale::DownloadOutcome& outcome) {
-  using namespace norvale;
-  if (outcome.result == kLogRead) return outcome.fileWritten ? kExitFileWritten : kExitFileError;
-  if (outcome.result == kNothingToRead) return kExitNothingToRead;
-  return kExitDownloadError;
-}
-
 // The ID box of the command line: the IDs found so far, and the module asked for.
 class ListModuleIdBox : public norvale::ModuleIdBox {
  public:
@@ -52,22 +48,6 @@ class ListModuleIdBox : public norvale::ModuleIdBox {
  private:
   std::vector<std::string> entries_;
   std::string text_;
-};
-
-// The modem's replies and the dialer's texts, each on a line of standard error.
-class PrintedDialerStatus : public norvale::DialerView {
- public:
-  // The replies grow a byte at a time: each line is printed once it is complete.
-  void setDialerStatus(const std::string& text) override {
-    if (text.find_first_of("\r\n") == std::string::npos) {
-      if (!text.empty()) std::fprintf(stderr, "%s\n", text.c_str());
-      return;
-    }
-    if (text.back() != '\n' && text.back() != '\r') return;
-    std::string line = text.substr(0, text.find_last_not_of("\r\n") + 1);
-    line = line.substr(line.find_last_of("\r\n") + 1);
-    if (!line.empty()) std::fprintf(stderr, "Modem: %s\n", line.c_str());
-  }
 };
 
 int ExitCodeOfScan(int16_t result) {
@@ -83,8 +63,6 @@ int ExitCodeOfScan(int16_t result) {
       return kExitDownloadError;
   }
 }
-
-constexpr int kEscapeGuardMilliseconds = 1500;
 
 volatile sig_atomic_t gInterrupted = 0;
 extern "C" void NoteInterrupt(int) { gInterrupted = 1; }
@@ -106,57 +84,50 @@ void WaitInEventLoop(norvale::EventPump& pump, const QElapsedTimer& since, int m
   }
 }
 
-int Download(const norvale::CliOptions& options, norvale::SettingsRecord& settings,
-             norvale::RecordTable& records, norvale::TerminalDownloadView& view,
-             norvale::LinkTrace* trace) {
-  using namespace norvale;
-  QtSerialPort port([&](int) { return options.device; });
-  SystemClock clock;
-  QtEventPump pump;
-  MeterLink link(settings, port, clock, pump, [](const PortErrorMessage& message) {
-    std::fprintf(stderr, "%s: %s\n", message.text.c_str(), message.details.c_str());
-  });
-  link.setTrace(trace);
-  DownloadCommands commands(link, settings, records, view, view);
-  PrintedDialerStatus modem;
-  if (!options.dial.empty()) {
-    const bool noAbort = false;
-    if (DialModem(link, options.modemInit, options.dial, modem, noAbort) != DialResult::Connected) {
-      view.setStatusText("Could not connect");
-      HangUpModem(link, modem);
-      return kExitCouldNotConnect;
+// The database on disk; a file that cannot be opened is named on standard error, with the reason,
+// before the final status.
+class ReportedHandheldFile : public norvale::PosixHandheldFile {
+ public:
+  explicit ReportedHandheldFile(norvale::TerminalDownloadView& view) : view_(view) {}
+  Opened open(const std::string& path) override {
+    const Opened opened = PosixHandheldFile::open(path);
+    if (opened != Opened::Yes) {
+      view_.printLine("norvale-cli: cannot read " + path + ": " + openFailure());
     }
+    return opened;
   }
-  DownloadOutcome outcome = options.sinceLast ? commands.SinceLastTime() : commands.DownloadData();
-  if (!options.dial.empty()) {
-    const std::string status = view.lastStatus();
-    // The modem takes "+++" as an escape only after a second of silence on the line.
-    QElapsedTimer silence;
-    silence.start();
-    WaitInEventLoop(pump, silence, kEscapeGuardMilliseconds);
-    HangUpModem(link, modem);
-    view.setStatusText(status);  // the download's outcome stays the last line
-  }
-  return ExitCodeOf(outcome);
-}
+
+ private:
+  norvale::TerminalDownloadView& view_;
+};
 
 int ReadDatabase(const norvale::CliOptions& options, norvale::SettingsRecord& settings,
                  norvale::RecordTable& records, norvale::TerminalDownloadView& view) {
   using namespace norvale;
   QtEventPump pump;
+  TerminationSignals stopSignals([&pump] { pump.requestStop(); });
   HandheldCommands commands(settings, view, view);
-  PosixHandheldFile file;
+  commands.refuseEmptyResults();
+  ReportedHandheldFile file(view);
   ListModuleIdBox ids(options.module);
   HandheldContext context{file, options.database, ids, records, view, pump};
+  int exitCode = kExitFileWritten;
+  int16_t result = kLogRead;
   if (options.command == CliCommand::Ids) {
-    int16_t result = commands.GetIdList(context);
+    result = commands.GetIdList(context);
     for (const std::string& id : ids.entries()) std::printf("%s\n", id.c_str());
-    return ExitCodeOfScan(result);
+    exitCode = ExitCodeOfScan(result);
+  } else {
+    // --module is a number, so the ID box is never empty when separating.
+    const DownloadOutcome outcome = *commands.ImportData(context, !options.module.empty());
+    result = outcome.result;
+    exitCode = result == kDatabaseMissing ? kExitDatabaseMissing : ExitCodeOf(outcome);
   }
-  std::optional<DownloadOutcome> outcome = commands.ImportData(context, !options.module.empty());
-  if (!outcome) return kExitUsage;
-  if (outcome->result == kDatabaseMissing) return kExitDatabaseMissing;
-  return ExitCodeOf(*outcome);
+  if (result == kNotHandheldDatabase) {
+    // The final status, in place of "0 Records Available".
+    view.setStatusText("norvale-cli: " + options.database + " is not a handheld database");
+  }
+  return stopSignals.caught() != 0 ? stopSignals.exitStatus() : exitCode;
 }
 
 // The display boxes of the live page, printed on standard output once per answered poll.
@@ -181,11 +152,12 @@ int Live(const norvale::CliOptions& options, norvale::SettingsRecord& settings,
          norvale::LinkTrace* trace) {
   using namespace norvale;
   constexpr int kPollMilliseconds = 1000;
-  QtSerialPort port([&](int) { return options.device; });
+  const std::string device = SerialDevicePath(options.device);
+  QtSerialPort port([&](int) { return device; });
   SystemClock clock;
   QtEventPump pump;
   MeterLink link(settings, port, clock, pump, [](const PortErrorMessage& message) {
-    std::fprintf(stderr, "%s: %s\n", message.text.c_str(), message.details.c_str());
+    std::fprintf(stderr, "%s\n", PortErrorLine(message).c_str());
   });
   link.setTrace(trace);
   const LiveChoices choices{options.flowUnit, options.flowFormat, options.velocityUnit,
@@ -209,17 +181,22 @@ int Live(const norvale::CliOptions& options, norvale::SettingsRecord& settings,
   return answered > 0 ? kExitFileWritten : kExitDownloadError;
 }
 
-// The --output-pattern name for this moment, never one that already exists.
-std::string DatedOutputName(const std::string& pattern) {
+// The --output-pattern name for this moment; the file may still take a suffix when written.
+// Nothing when the name is a folder.
+std::optional<std::string> DatedOutputName(const std::string& pattern) {
   const std::time_t now = std::time(nullptr);
   std::tm local{};
   localtime_r(&now, &local);
-  return norvale::FirstFreeName(norvale::ExpandDatedName(pattern, local).value_or(pattern),
-                                [](const std::string& name) {
-                                  std::error_code error;
-                                  return std::filesystem::symlink_status(name, error).type() !=
-                                         std::filesystem::file_type::not_found;
-                                });
+  const std::string name = norvale::ExpandDatedName(pattern, local).value_or(pattern);
+  std::error_code error;
+  if (name.back() == '/' || std::filesystem::is_directory(name, error)) return std::nullopt;
+  return name;
+}
+
+int UsageError(const std::string& what, std::optional<norvale::CliCommand> command) {
+  std::fprintf(stderr, "norvale-cli: %s\n%s\n", what.c_str(),
+               norvale::CliUsageHint(command).c_str());
+  return norvale::kExitUsage;
 }
 
 }  // namespace
@@ -228,12 +205,9 @@ int main(int argc, char** argv) {
   using namespace norvale;
   std::vector<std::string> arguments(argv + 1, argv + argc);
   CliParse parse = ParseCliArguments(arguments);
-  if (!parse.ok) {
-    std::fprintf(stderr, "norvale-cli: %s\n\n%s", parse.error.c_str(), kCliUsage);
-    return kExitUsage;
-  }
+  if (!parse.ok) return UsageError(parse.error, parse.command);
   if (parse.options.help) {
-    std::fputs(kCliUsage, stdout);
+    std::fputs(CliHelpText(parse.command).c_str(), stdout);
     return 0;
   }
   if (parse.options.version) {
@@ -242,7 +216,14 @@ int main(int argc, char** argv) {
   }
   CliOptions& options = parse.options;
   if (options.command == CliCommand::Plot) return RunPlot(options, argc, argv);
-  if (!options.outputPattern.empty()) options.output = DatedOutputName(options.outputPattern);
+  if (!options.outputPattern.empty()) {
+    const std::optional<std::string> name = DatedOutputName(options.outputPattern);
+    if (!name) {
+      return UsageError("--output-pattern \"" + options.outputPattern + "\" names a folder",
+                        parse.command);
+    }
+    options.output = *name;
+  }
 
   PreferPlainEventDispatcher();
   QCoreApplication app(argc, argv);
@@ -251,32 +232,32 @@ int main(int argc, char** argv) {
   settings.CommBaud = options.baud;
   settings.CommSlaveID = static_cast<int16_t>(options.slave);
   settings.LogFilePath = options.output;
+  settings.LogFileKeepsOthers = !options.outputPattern.empty();
   settings.PortableMeter = options.portable;
   settings.DatabasePath = options.database;
   RecordTable records;
+  // A progress bar would be torn apart by trace lines on the same terminal.
+  TerminalDownloadView view(stderr, isatty(STDERR_FILENO) != 0 && !options.verbose, records);
   CliLineTrace lineTrace;
   std::string traceFailure;
-  if (!lineTrace.start(options.trace, options.verbose, traceFailure)) {
+  std::function<void(const std::string&)> echo;
+  if (options.verbose) echo = [&view](const std::string& line) { view.printLine(line); };
+  if (!lineTrace.start(options.trace, echo, traceFailure)) {
     std::fprintf(stderr, "norvale-cli: cannot write the trace file %s: %s\n", options.trace.c_str(),
                  traceFailure.c_str());
     return kExitFileError;
   }
-  // A progress bar would be torn apart by trace lines on the same terminal.
-  TerminalDownloadView view(stderr, isatty(STDERR_FILENO) != 0 && !options.verbose);
 
   if (options.command == CliCommand::Live) {
     const int exitCode = Live(options, settings, lineTrace.trace());
     lineTrace.finish();
     return exitCode;
   }
-  int exitCode = options.command == CliCommand::Download
-                     ? Download(options, settings, records, view, lineTrace.trace())
-                     : ReadDatabase(options, settings, records, view);
+  const int exitCode = options.command == CliCommand::Download
+                           ? RunDownload(options, settings, records, view, lineTrace.trace())
+                           : ReadDatabase(options, settings, records, view);
   lineTrace.finish();
-  if (exitCode == kExitFileWritten && options.command != CliCommand::Ids) {
-    std::fprintf(stderr, "%d logged times written to %s\n",
-                 records.LastRow > 1 ? records.LastRow - 1 : 0, view.writtenFile().c_str());
-  }
-  std::fprintf(stderr, "%s\n", view.lastStatus().c_str());
+  view.restateStatus();  // after the trace's summary line
+  view.finish();
   return exitCode;
 }

@@ -23,23 +23,25 @@ namespace norvale {
 int RunPlot(const CliOptions& options, int& argc, char** argv) {
   std::ifstream in(options.input, std::ios::binary);
   if (!in) {
-    std::fprintf(stderr, "%s: %s\n", options.input.c_str(), std::strerror(errno));
+    std::fprintf(stderr, "norvale-cli: cannot read %s: %s\n", options.input.c_str(),
+                 std::strerror(errno));
     return kExitDownloadError;
   }
   const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   if (in.bad()) {
-    std::fprintf(stderr, "%s: could not be read\n", options.input.c_str());
+    std::fprintf(stderr, "norvale-cli: cannot read %s\n", options.input.c_str());
     return kExitDownloadError;
   }
   RecordTable table;
   if (!ReadLogText(text, table)) {
-    std::fprintf(stderr, "%s: not a log file (its first line is not \"Date / Time,...\")\n",
+    std::fprintf(stderr,
+                 "norvale-cli: %s is not a log file (its first line is not \"Date / Time,...\")\n",
                  options.input.c_str());
     return kExitDownloadError;
   }
   ChartData data = BuildChartData(table);
   if (!data.hasPoints()) {
-    std::fprintf(stderr, "%s: no values to chart\n", options.input.c_str());
+    std::fprintf(stderr, "norvale-cli: %s holds no values to chart\n", options.input.c_str());
     return kExitDownloadError;
   }
 
@@ -47,7 +49,8 @@ int RunPlot(const CliOptions& options, int& argc, char** argv) {
   const QString output = QFile::decodeName(QByteArray::fromStdString(options.output));
   QString failure;
   if (!WriteChartFile(std::move(data), QSize(options.width, options.height), output, failure)) {
-    std::fprintf(stderr, "%s: %s\n", options.output.c_str(), failure.toLocal8Bit().constData());
+    std::fprintf(stderr, "norvale-cli: cannot write %s: %s\n", options.output.c_str(),
+                 failure.toLocal8Bit().constData());
     return kExitFileError;
   }
   std::error_code ignored;

@@ -28,12 +28,15 @@ DownloadOutcome ReportFillerResult(int16_t result, const RecordTable& records,
       view.setProgress(100);
       std::string failure;
       const std::string target = LogFileTarget(settings.LogFilePath, settings.LogFileFolder);
-      outcome.fileWritten = WriteLogFile(records, target, failure);
+      std::string written = target;
+      outcome.fileWritten = settings.LogFileKeepsOthers
+                                ? WriteNewLogFile(records, target, written, failure)
+                                : WriteLogFile(records, target, failure);
       if (outcome.fileWritten) {
-        view.setWrittenFile(AbsoluteFileName(target));
+        view.setWrittenFile(AbsoluteFileName(written));
       }
       // The system's own words first, then the fixed text the user knows.
-      if (!outcome.fileWritten) view.setStatusText(failure);
+      if (!outcome.fileWritten) view.showWriteFailure(target, failure);
       view.setStatusText(outcome.fileWritten ? "Finished. Data in File"
                                              : "Error putting into file!!");
       break;

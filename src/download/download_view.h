@@ -14,6 +14,11 @@ class DownloadView {
   virtual void setChannelBox(int index, const std::string& text) = 0;
   // The absolute path of the CSV file just written.
   virtual void setWrittenFile(const std::string& path) = 0;
+  // The CSV file at `path` could not be written: the system's words, shown before the final
+  // status.
+  virtual void showWriteFailure(const std::string& /*path*/, const std::string& failure) {
+    setStatusText(failure);
+  }
 };
 
 }  // namespace norvale

@@ -1,6 +1,9 @@
 #include "handheld/handheld_commands.h"
 
+#include <string>
+
 #include "download/download_result.h"
+#include "handheld/database_header.h"
 
 namespace norvale {
 
@@ -17,17 +20,31 @@ std::optional<DownloadOutcome> HandheldCommands::ImportData(const HandheldContex
   view_.setStatusText("Reading Palm DataBase");
   buttons_.setDownloadDataEnabled(false);
   context.records.clearCells();
-  int16_t result = ReadHandheldDatabase(context, separateByModuleId);
-  DownloadOutcome outcome =
-      ReportFillerResult(result, context.records, settings_, view_);
+  const int16_t result = checkedResult(ReadHandheldDatabase(context, separateByModuleId), context);
+  DownloadOutcome outcome{result, false};
+  if (refuseEmpty_ && result == kLogRead && separateByModuleId && context.records.LastRow <= 1) {
+    outcome.result = kNothingToRead;
+    view_.setStatusText("no records for module " + std::to_string(SelectedModuleId(context.ids)));
+  } else if (result != kNotHandheldDatabase) {
+    outcome = ReportFillerResult(result, context.records, settings_, view_);
+  }
   buttons_.setDownloadDataEnabled(true);
   return outcome;
+}
+
+int16_t HandheldCommands::checkedResult(int16_t result, const HandheldContext& context) const {
+  if (!refuseEmpty_ || result != kNothingToRead) return result;
+  if (context.file.open(context.path) != HandheldFile::Opened::Yes) return result;
+  // An empty file counts as an empty database.
+  const bool database = context.file.size() == 0 || HasDatabaseHeader(context.file);
+  context.file.close();
+  return database ? result : kNotHandheldDatabase;
 }
 
 int16_t HandheldCommands::GetIdList(const HandheldContext& context) {
   view_.setStatusText("Reading Palm DataBase");
   buttons_.setDownloadDataEnabled(false);
-  int16_t result = GetModuleIdList(context);
+  const int16_t result = checkedResult(GetModuleIdList(context), context);
   switch (result) {
     case kLogRead:
       view_.setStatusText("Finished Reading");
@@ -38,6 +55,8 @@ int16_t HandheldCommands::GetIdList(const HandheldContext& context) {
       break;
     case kDatabaseMissing:
       view_.setStatusText("Could not find Palm DataFile!!");
+      break;
+    case kNotHandheldDatabase:
       break;
     default:
       view_.setStatusText("Error!!");

@@ -24,10 +24,21 @@ class HandheldCommands {
                                             bool separateByModuleId);
   int16_t GetIdList(const HandheldContext& context);
 
+  // The command line's stricter reading, where a script must not take a mistake for an empty
+  // result: an import of one module that finds none of its records says "no records for module
+  // N" and writes no file (kNothingToRead), and a file that holds no record and has no database
+  // header is kNotHandheldDatabase, with no status of its own, for the caller to name the file.
+  // The window keeps its rules: a file with the title line only, and "0 Records Available".
+  void refuseEmptyResults() { refuseEmpty_ = true; }
+
  private:
+  // kNotHandheldDatabase in place of kNothingToRead for a file that is no database.
+  int16_t checkedResult(int16_t result, const HandheldContext& context) const;
+
   const SettingsRecord& settings_;
   DownloadView& view_;
   DownloadButtons& buttons_;
+  bool refuseEmpty_ = false;
 };
 
 }  // namespace norvale

@@ -5,22 +5,28 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <system_error>
 
 namespace norvale {
 
 PosixHandheldFile::~PosixHandheldFile() { close(); }
 
+HandheldFile::Opened PosixHandheldFile::fail(int error) {
+  openFailure_ = error == ENODEV ? "not a regular file" : std::system_category().message(error);
+  return error == ENOENT || error == ENOTDIR ? Opened::Missing : Opened::Unreadable;
+}
+
 HandheldFile::Opened PosixHandheldFile::open(const std::string& path) {
   close();
+  openFailure_.clear();
   struct stat info;
-  if (path.empty() || ::stat(path.c_str(), &info) != 0) {
-    return errno == ENOENT || errno == ENOTDIR || path.empty() ? Opened::Missing
-                                                               : Opened::Unreadable;
-  }
+  if (path.empty()) return fail(ENOENT);
+  if (::stat(path.c_str(), &info) != 0) return fail(errno);
   // A directory or a device is there but is no database to read.
-  if (!S_ISREG(info.st_mode)) return Opened::Unreadable;
+  if (S_ISDIR(info.st_mode)) return fail(EISDIR);
+  if (!S_ISREG(info.st_mode)) return fail(ENODEV);
   fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  return fd_ >= 0 ? Opened::Yes : Opened::Unreadable;
+  return fd_ >= 0 ? Opened::Yes : fail(errno);
 }
 
 int64_t PosixHandheldFile::read(char* buffer, int64_t count) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 #include "handheld/handheld_file.h"
 
 namespace norvale {
@@ -14,8 +16,15 @@ class PosixHandheldFile : public HandheldFile {
   int64_t size() override;
   void close() override;
 
+  // Why the last open failed, in the system's words ("No such file or directory", "Is a
+  // directory", "Permission denied").
+  const std::string& openFailure() const { return openFailure_; }
+
  private:
+  Opened fail(int error);
+
   int fd_ = -1;
+  std::string openFailure_;
 };
 
 }  // namespace norvale

@@ -15,6 +15,8 @@ struct SettingsRecord {
   std::string LogFileFolder;   // where a relative LogFilePath lands; empty: the current folder
   std::string DatabasePath;    // handheld backup database
   bool PortableMeter = false;  // status block in the portable layout
+  // A file of LogFilePath's name stays: the log takes name-2, name-3, ... instead.
+  bool LogFileKeepsOthers = false;
 };
 
 }  // namespace norvale

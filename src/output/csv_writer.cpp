@@ -8,11 +8,14 @@
 
 #include <atomic>
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <string>
 #include <string_view>
 #include <system_error>
 #include <vector>
+
+#include "output/dated_file_name.h"
 
 namespace norvale {
 namespace {
@@ -182,14 +185,46 @@ Replacement replaceViaTemp(const RecordTable& table, const std::string& target,
   return {0, true};
 }
 
-std::string resolvedTarget(const std::string& path) {
-  struct stat link;
-  if (::lstat(path.c_str(), &link) != 0 || !S_ISLNK(link.st_mode)) return path;
-  char* real = ::realpath(path.c_str(), nullptr);
-  if (real == nullptr) return path;
-  std::string resolved(real);
-  std::free(real);
-  return resolved;
+constexpr int kLinkHops = 40;  // as the kernel's own limit: a longer chain is a loop
+
+// Where a symbolic link at path leads, through a chain of links, whether or not the file at its
+// end exists yet: writing there keeps the links. path itself when it is no link; empty (ELOOP)
+// for a loop.
+std::string followLinks(const std::string& path) {
+  std::string target = path;
+  for (int hop = 0; hop < kLinkHops; ++hop) {
+    struct stat info;
+    if (::lstat(target.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return target;
+    std::string content(static_cast<size_t>(PATH_MAX), '\0');
+    const ssize_t length = ::readlink(target.c_str(), content.data(), content.size());
+    if (length <= 0) return target;
+    content.resize(static_cast<size_t>(length));
+    target = content.front() == '/' ? content : splitPath(target).folder + content;
+  }
+  errno = ELOOP;
+  return {};
+}
+
+bool rowsFit(const RecordTable& table, std::string& failureText) {
+  if (table.LastRow <= RecordTable::kRows - 1) return true;
+  failureText = "Row " + std::to_string(table.LastRow) + " is past the last row of the table (" +
+                std::to_string(RecordTable::kRows - 1) + ")";
+  return false;
+}
+
+// Gives the finished temporary file the name `name` unless something already has it: a hard
+// link fails with EEXIST then, so two writers never take the same name. Where the file system
+// has no hard links, creating the name exclusively and renaming onto it does the same.
+int claimName(const std::string& temp, const std::string& name) {
+  if (::link(temp.c_str(), name.c_str()) == 0) {
+    ::unlink(temp.c_str());
+    return 0;
+  }
+  if (errno != EPERM && errno != ENOTSUP && errno != EOPNOTSUPP && errno != ENOSYS) return errno;
+  const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  if (fd < 0) return errno;
+  ::close(fd);
+  return ::rename(temp.c_str(), name.c_str()) == 0 ? 0 : errno;
 }
 
 }  // namespace
@@ -200,11 +235,7 @@ bool WriteLogFile(const RecordTable& table, const std::string& path, std::string
     failureText = describe(error);
     return false;
   };
-  if (table.LastRow > RecordTable::kRows - 1) {
-    failureText = "Row " + std::to_string(table.LastRow) + " is past the last row of the table (" +
-                  std::to_string(RecordTable::kRows - 1) + ")";
-    return false;
-  }
+  if (!rowsFit(table, failureText)) return false;
   if (path.empty()) return fail(ENOENT);
 
   struct stat existing;
@@ -218,12 +249,49 @@ bool WriteLogFile(const RecordTable& table, const std::string& path, std::string
   // Renaming would replace even a write-protected file; it stays protected, as in place.
   if (exists && ::access(path.c_str(), W_OK) != 0) return fail(errno);
 
-  const std::string target = exists ? resolvedTarget(path) : path;
+  const std::string target = followLinks(path);
+  if (target.empty()) return fail(errno);
   Replacement result = replaceViaTemp(table, target, exists ? &existing : nullptr);
   if (!result.tempCreated && exists && (result.error == EACCES || result.error == EPERM)) {
     result.error = writeInPlace(table, target, true);
   }
   return result.error == 0 || fail(result.error);
+}
+
+bool WriteNewLogFile(const RecordTable& table, const std::string& name, std::string& writtenName,
+                     std::string& failureText) {
+  failureText.clear();
+  auto fail = [&failureText](int error) {
+    failureText = describe(error);
+    return false;
+  };
+  if (!rowsFit(table, failureText)) return false;
+  if (name.empty()) return fail(ENOENT);
+  struct stat existing;
+  if (name.back() == '/' || (::stat(name.c_str(), &existing) == 0 && S_ISDIR(existing.st_mode))) {
+    return fail(EISDIR);
+  }
+
+  const SplitPath parts = splitPath(name);
+  removeLeftoverTempFiles(parts);
+  TempFile temp = createTempBeside(parts);
+  if (temp.fd < 0) return fail(temp.error);
+  int error = writeLines(table, temp.fd);
+  if (error == 0 && ::fsync(temp.fd) != 0) error = errno;
+  const int closeError = closeChecked(temp.fd);
+  if (error == 0) error = closeError;
+  if (error == 0) {
+    writtenName = FirstFreeName(name, [&](const std::string& candidate) {
+      error = claimName(temp.path, candidate);
+      return error == EEXIST;
+    });
+  }
+  if (error != 0) {
+    ::unlink(temp.path.c_str());
+    return fail(error);
+  }
+  syncFolder(parts.folder);
+  return true;
 }
 
 }  // namespace norvale

@@ -5,8 +5,11 @@
 #include <QProcess>
 #include <QStringList>
 #include <algorithm>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <memory>
+#include <set>
 #include <sstream>
 
 #include "cli/cli_options.h"
@@ -24,6 +27,11 @@ struct CliRun {
   int exitCode = -1;
   std::string out;
   std::string err;
+  size_t errCount(const std::string& text) const {
+    size_t count = 0;
+    for (size_t at = err.find(text); at != std::string::npos; at = err.find(text, at + 1)) ++count;
+    return count;
+  }
   std::string lastErrLine() const {
     std::string text = err;
     while (!text.empty() && text.back() == '\n') text.pop_back();
@@ -31,8 +39,9 @@ struct CliRun {
   }
 };
 
-CliRun RunCli(const QStringList& arguments) {
+CliRun RunCli(const QStringList& arguments, const QString& folder = {}) {
   QProcess process;
+  if (!folder.isEmpty()) process.setWorkingDirectory(folder);
   process.start(NORVALE_CLI, arguments);
   EXPECT_TRUE(process.waitForFinished(120000));
   return {process.exitCode(), process.readAllStandardOutput().toStdString(),
@@ -256,6 +265,170 @@ TEST_F(Cli, UsageErrorsExitWith64AndHelpDescribesTheCommand) {
   CliRun help = RunCli({"--help"});
   EXPECT_EQ(help.exitCode, 0);
   EXPECT_NE(help.out.find("--since-last"), std::string::npos);
+}
+
+// A mistake is one line and the way to the help; a command's help is that command's alone.
+TEST_F(Cli, UsageErrorIsOneLineAndACommandsHelpIsItsOwn) {
+  CliRun bad = RunCli({"download", "--device", "/dev/null", "--baud", "9601"});
+  EXPECT_EQ(bad.exitCode, kExitUsage);
+  EXPECT_EQ(std::count(bad.err.begin(), bad.err.end(), '\n'), 2) << bad.err;
+  EXPECT_EQ(bad.err.rfind("norvale-cli: ", 0), 0u);
+  EXPECT_EQ(bad.lastErrLine(), "Try 'norvale-cli download --help'.");
+
+  CliRun help = RunCli({"download", "--help"});
+  EXPECT_EQ(help.exitCode, 0);
+  EXPECT_NE(help.out.find("--since-last"), std::string::npos);
+  EXPECT_EQ(help.out.find("--database"), std::string::npos) << help.out;
+
+  // A pattern naming a folder would have numbered the folder's name.
+  const QString folderName = QString::fromStdString(folder.string());
+  CliRun pattern = RunCli({"import", "--database", "x.pdb", "--output-pattern", folderName});
+  EXPECT_EQ(pattern.exitCode, kExitUsage) << pattern.err;
+  EXPECT_FALSE(fs::exists(folder.string() + "-2"));
+}
+
+// Each failure names its file or device in a line of its own, and the final status comes once.
+TEST_F(Cli, FailuresNameTheirPathAndTheFinalStatusComesOnce) {
+  const std::string database = (folder / "DBFLW2.pdb").string();
+  std::string error;
+  ASSERT_TRUE(testing::GenerateHandheldDatabase(
+      database, {"--scenario", testing::ToolScenario("demo_handheld.json")}, error))
+      << error;
+  const std::string gone = (folder / "gone.pdb").string();
+  struct Case {
+    QStringList arguments;
+    std::string errorLine;
+    std::string finalStatus;
+  };
+  const std::vector<Case> cases{
+      {{"import", "--database", QString::fromStdString(gone), "--output", output},
+       "norvale-cli: cannot read " + gone + ": No such file or directory",
+       "Could not find Palm DataFile!!"},
+      {{"import", "--database", QString::fromStdString(database), "--output",
+        QString::fromStdString(folder.string())},
+       "norvale-cli: cannot write " + folder.string() + ": Is a directory",
+       "Error putting into file!!"},
+      {{"download", "--device", "/dev/norvale-no-such-port", "--output", output},
+       "norvale-cli: Communications Port not Valid: /dev/norvale-no-such-port: ",
+       "Error in Downloading!!"}};
+  for (const Case& c : cases) {
+    CliRun run = RunCli(c.arguments);
+    EXPECT_NE(run.err.find("\n" + c.errorLine), std::string::npos) << run.err;
+    EXPECT_EQ(run.lastErrLine(), c.finalStatus) << run.err;
+    EXPECT_EQ(run.errCount(c.finalStatus), 1u) << run.err;
+  }
+}
+
+// A module the database does not hold, and a file that is no database, are said so, and the
+// file already there stays as it was.
+TEST_F(Cli, ImportTellsAMissingModuleAndAFileThatIsNoDatabase) {
+  const std::string database = (folder / "DBFLW2.pdb").string();
+  const std::string empty = (folder / "empty.pdb").string();
+  ScenarioFile noMeters("{}");
+  std::string error;
+  ASSERT_TRUE(testing::GenerateHandheldDatabase(
+      database, {"--scenario", testing::ToolScenario("demo_handheld.json")}, error))
+      << error;
+  ASSERT_TRUE(testing::GenerateHandheldDatabase(empty, {"--scenario", noMeters.path()}, error))
+      << error;
+  struct Case {
+    QStringList arguments;
+    int exitCode;
+    std::string finalStatus;
+  };
+  const QString db = QString::fromStdString(database);
+  const std::vector<Case> cases{{{"import", "--database", db, "--module", "99", "--output", output},
+                                 kExitNothingToRead,
+                                 "no records for module 99"},
+                                {{"import", "--database", "/etc/passwd", "--output", output},
+                                 kExitDownloadError,
+                                 "norvale-cli: /etc/passwd is not a handheld database"},
+                                {{"ids", "--database", "/etc/passwd"},
+                                 kExitDownloadError,
+                                 "norvale-cli: /etc/passwd is not a handheld database"},
+                                {{"ids", "--database", QString::fromStdString(empty)},
+                                 kExitNothingToRead,
+                                 "0 Records Available"}};
+  for (const Case& c : cases) {
+    std::ofstream(output.toStdString()) << "earlier";
+    CliRun run = RunCli(c.arguments);
+    EXPECT_EQ(run.exitCode, c.exitCode) << run.err;
+    EXPECT_EQ(run.lastErrLine(), c.finalStatus) << run.err;
+    EXPECT_EQ(ReadFile(output), "earlier");
+  }
+}
+
+// "--device ttyM" with a ./ttyM: the file here, not /dev/ttyM.
+TEST_F(Cli, DeviceNameWithoutSlashIsTheFileInTheCurrentFolder) {
+  ScenarioFile scenario(kLog);
+  SimulatorProcess sim(scenario.path());
+  ASSERT_TRUE(sim.started()) << sim.error();
+  fs::create_symlink(sim.devicePath(), folder / "ttyNorvaleTest");
+  CliRun run = RunCli({"download", "--device", "ttyNorvaleTest", "--output", "here.csv"},
+                      QString::fromStdString(folder.string()));
+  EXPECT_EQ(run.exitCode, kExitFileWritten) << run.err;
+  EXPECT_TRUE(fs::exists(folder / "here.csv"));
+}
+
+// Runs at the same moment with the same pattern: each keeps its own whole file.
+TEST_F(Cli, RunsWithTheSamePatternNeverTakeTheSameName) {
+  const std::string database = (folder / "DBFLW2.pdb").string();
+  std::string error;
+  ASSERT_TRUE(testing::GenerateHandheldDatabase(
+      database, {"--scenario", testing::ToolScenario("demo_handheld.json")}, error))
+      << error;
+  fs::create_directory(folder / "out");
+  constexpr int kRuns = 4;
+  std::vector<std::unique_ptr<QProcess>> runs;
+  for (int i = 0; i < kRuns; ++i) {
+    runs.push_back(std::make_unique<QProcess>());
+    runs.back()->start(
+        NORVALE_CLI, {"import", "--database", QString::fromStdString(database), "--output-pattern",
+                      QString::fromStdString((folder / "out" / "log.csv").string())});
+  }
+  std::set<std::string> named;
+  for (auto& run : runs) {
+    ASSERT_TRUE(run->waitForFinished(60000));
+    const std::string err = run->readAllStandardError().toStdString();
+    EXPECT_EQ(run->exitCode(), kExitFileWritten) << err;
+    const size_t at = err.find(" written to ");
+    ASSERT_NE(at, std::string::npos) << err;
+    named.insert(err.substr(at + 12, err.find('\n', at) - at - 12));
+  }
+  EXPECT_EQ(named.size(), static_cast<size_t>(kRuns));
+  for (const std::string& name : named) {
+    const std::string csv = ReadFile(QString::fromStdString(name));
+    EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 1 + 336) << name;
+  }
+}
+
+// SIGTERM while a dialed download waits on a silent meter: the line is hung up before the end.
+TEST_F(Cli, SignalDuringADialedDownloadHangsUpFirst) {
+  const std::string modem = (fs::path(NORVALE_SIMULATOR).parent_path() / "modem_sim.py").string();
+  SimulatorProcess line(testing::ToolScenario("demo.json"),
+                        {"--meter-arg=--silent", "--meter-arg=96"}, modem);
+  ASSERT_TRUE(line.started()) << line.error();
+  QProcess cli;
+  cli.setReadChannel(QProcess::StandardError);
+  cli.start(NORVALE_CLI, {"download", "--device", QString::fromStdString(line.devicePath()),
+                          "--dial", "5551234", "--output", output});
+  std::string err;
+  while (err.find("Downloading\n") == std::string::npos && cli.waitForReadyRead(30000)) {
+    err += cli.readAllStandardError().toStdString();
+  }
+  ASSERT_NE(err.find("Downloading\n"), std::string::npos) << err;
+  cli.terminate();
+  ASSERT_TRUE(cli.waitForFinished(30000));
+  err += cli.readAllStandardError().toStdString();
+  EXPECT_EQ(cli.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(cli.exitCode(), 128 + SIGTERM) << err;
+  EXPECT_NE(err.find("Hanging up Line\n"), std::string::npos) << err;
+  const std::string log = ReadFile(QString::fromStdString(line.logPath()));
+  const size_t connect = log.find("\"connect\"");
+  ASSERT_NE(connect, std::string::npos) << log;
+  EXPECT_NE(log.find("\"escape\"", connect), std::string::npos) << log;
+  EXPECT_NE(log.find("\"hangup\"", connect), std::string::npos) << log;
+  EXPECT_FALSE(fs::exists(output.toStdString()));
 }
 
 }  // namespace

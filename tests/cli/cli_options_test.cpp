@@ -102,6 +102,52 @@ TEST(CliOptions, UsageErrorsSayWhatIsWrong) {
   EXPECT_EQ(dial.options.modemInit, "ATZ");
 }
 
+// A command's help holds its own options and none of the others'; the whole help (the manual
+// page is made from it) holds every option.
+TEST(CliOptions, EachCommandHasItsOwnHelpAndTheWholeHelpHasAll) {
+  struct Case {
+    CliCommand command;
+    const char* usage;
+    std::vector<const char*> has;
+    std::vector<const char*> lacks;
+  };
+  const std::vector<Case> cases{
+      {CliCommand::Download,
+       "Usage: norvale-cli download",
+       {"--since-last", "--dial", "--trace"},
+       {"--database", "--meter", "--size"}},
+      {CliCommand::Import,
+       "Usage: norvale-cli import",
+       {"--database", "--module", "--output-pattern"},
+       {"--device", "--count", "--trace"}},
+      {CliCommand::Ids, "Usage: norvale-cli ids", {"--database"}, {"--output", "--device"}},
+      {CliCommand::Live,
+       "Usage: norvale-cli live",
+       {"--flow-unit", "--count", "--device"},
+       {"--since-last", "--output"}},
+      {CliCommand::Plot,
+       "Usage: norvale-cli plot",
+       {"--input", "--size"},
+       {"--device", "--database"}}};
+  const std::string whole = CliHelpText(std::nullopt);
+  for (const Case& c : cases) {
+    const std::string help = CliHelpText(c.command);
+    EXPECT_EQ(help.rfind(c.usage, 0), 0u) << help;
+    EXPECT_NE(help.find("Exit status:"), std::string::npos);
+    for (const char* option : c.has) {
+      EXPECT_NE(help.find(option), std::string::npos) << c.usage << " " << option;
+      EXPECT_NE(whole.find(option), std::string::npos) << option;
+    }
+    for (const char* option : c.lacks)
+      EXPECT_EQ(help.find(option), std::string::npos) << c.usage << " " << option;
+    EXPECT_NE(whole.find(c.usage + 7), std::string::npos) << "every usage line in the whole help";
+  }
+  EXPECT_EQ(CliUsageHint(CliCommand::Live), "Try 'norvale-cli live --help'.");
+  EXPECT_EQ(CliUsageHint(std::nullopt), "Try 'norvale-cli --help'.");
+  EXPECT_EQ(ParseCliArguments({"import", "--help"}).command, CliCommand::Import);
+  EXPECT_EQ(ParseCliArguments({"ids", "--database", "x", "--quiet"}).command, CliCommand::Ids);
+}
+
 TEST(CliOptions, PlotTakesItsInputImageNameAndSize) {
   CliParse p = ParseCliArguments({"plot", "--input", "log.csv"});
   ASSERT_TRUE(p.ok) << p.error;

@@ -151,6 +151,37 @@ TEST_F(WriteLogFileTest, SymbolicLinkStaysAndItsFileIsReplaced) {
   EXPECT_EQ(readFile(folder / "real.csv"), "Date / Time\r\n");
 }
 
+// A link made before its file exists (a link into a synchronised folder, say) must lead the
+// log there, through a chain of links too, and stay a link.
+TEST_F(WriteLogFileTest, LinkToAFileNotYetThereCreatesThatFile) {
+  fs::create_directory(folder / "shared");
+  fs::create_symlink("shared/new.csv", folder / "first.csv");
+  fs::create_symlink("first.csv", folder / "link.csv");
+  ASSERT_TRUE(write(folder / "link.csv")) << failure;
+  EXPECT_TRUE(fs::is_symlink(folder / "link.csv"));
+  EXPECT_TRUE(fs::is_symlink(folder / "first.csv"));
+  EXPECT_EQ(readFile(folder / "shared" / "new.csv"), "Date / Time\r\n");
+}
+
+// Dated names: every write of the same name keeps the files before it, and a name that is a
+// folder is refused rather than numbered.
+TEST_F(WriteLogFileTest, NewLogFileNeverReplacesAndTakesTheNextFreeName) {
+  writeFile(folder / "2026.csv", "first");
+  fs::create_symlink("nowhere", folder / "2026-2.csv");  // even a dangling link has its name
+  std::string written;
+  ASSERT_TRUE(WriteNewLogFile(table, (folder / "2026.csv").string(), written, failure)) << failure;
+  EXPECT_EQ(written, (folder / "2026-3.csv").string());
+  EXPECT_EQ(readFile(folder / "2026.csv"), "first");
+  EXPECT_EQ(readFile(folder / "2026-3.csv"), "Date / Time\r\n");
+  EXPECT_EQ(folderEntries(), (std::vector<std::string>{"2026-2.csv", "2026-3.csv", "2026.csv"}));
+
+  for (const std::string& folderName : {folder.string(), folder.string() + "/"}) {
+    EXPECT_FALSE(WriteNewLogFile(table, folderName, written, failure)) << folderName;
+    EXPECT_EQ(failure, "Is a directory");
+  }
+  EXPECT_EQ(folderEntries().size(), 3u);
+}
+
 TEST_F(WriteLogFileTest, LargeTableIsWrittenWhole) {
   addChannel(8, "Ch8");
   for (int i = 0; i < 20000; ++i) addRow("1/1/2022 1:00:00 AM", {0, 0, 0, 0, 0, 0, 0, i * 0.5});
