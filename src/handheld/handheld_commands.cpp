@@ -14,20 +14,28 @@ std::optional<DownloadOutcome> HandheldCommands::ImportData(const HandheldContex
     view_.setStatusText("Enter ModID");
     return std::nullopt;
   }
+  StoppableWork work(context.pump);
   view_.setStatusText("Reading Palm DataBase");
   buttons_.setDownloadDataEnabled(false);
   context.records.clearCells();
   int16_t result = ReadHandheldDatabase(context, separateByModuleId);
-  DownloadOutcome outcome =
-      ReportFillerResult(result, context.records, settings_, view_);
+  DownloadOutcome outcome = work.stopped()
+                                ? ReportStopped(result, view_)
+                                : ReportFillerResult(result, context.records, settings_, view_);
   buttons_.setDownloadDataEnabled(true);
   return outcome;
 }
 
 int16_t HandheldCommands::GetIdList(const HandheldContext& context) {
+  StoppableWork work(context.pump);
   view_.setStatusText("Reading Palm DataBase");
   buttons_.setDownloadDataEnabled(false);
   int16_t result = GetModuleIdList(context);
+  if (work.stopped()) {
+    ReportStopped(result, view_);
+    buttons_.setDownloadDataEnabled(true);
+    return result;
+  }
   switch (result) {
     case kLogRead:
       view_.setStatusText("Finished Reading");
