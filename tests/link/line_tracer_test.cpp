@@ -49,41 +49,6 @@ TEST(LineTracer, EachFrameIsOneLineWithTimeDirectionHexAndVerdict) {
             "requests 1, resends 1, replies 1, CRC failures 1, exceptions 1, timeouts 1");
 }
 
-// The one line the window's status tooltip gives after a failed download, and the summary line
-// that ends a saved trace.
-TEST(LineTracer, FailureReasonNamesTheUnansweredRequestAndCountsBadReplies) {
-  const std::string request = Bytes({0x07, 0x60, 0x08, 0x00, 0x00, 0x00, 0x80, 0x1D, 0x2E});
-  const std::string exception = Bytes({0x07, 0xE0, 0x02, 0x00, 0x00});
-  const std::string damaged = Bytes({0x07, 0x60, 0x08, 0x00, 0x00, 0x00, 0x00});
-  const struct {
-    std::vector<std::pair<TraceEvent, std::string>> events;
-    const char* reason;
-  } cases[] = {
-      {{}, "No request went out; CRC failures 0, exceptions 0"},
-      {{{TraceEvent::Sent, request}, {TraceEvent::CrcMismatch, damaged}},
-       "No request went unanswered; CRC failures 1, exceptions 0"},
-      {{{TraceEvent::Sent, request},
-        {TraceEvent::OtherFrame, exception},
-        {TraceEvent::Resent, request},
-        {TraceEvent::OtherFrame, exception},
-        {TraceEvent::CrcMismatch, damaged},
-        {TraceEvent::GaveUp, request}},
-       "No reply to 07 60 08 00 00 00 80 1D 2E (slave 7, function 96); CRC failures 1, "
-       "exceptions 2"},
-  };
-  testing::FakeClock clock;
-  for (const auto& c : cases) {
-    LineTracer tracer(clock);  // counts only
-    for (const auto& [event, bytes] : c.events) tracer.traced(event, bytes);
-    EXPECT_EQ(tracer.failureReason(), c.reason);
-  }
-  LineTracer tracer(clock);
-  tracer.traced(TraceEvent::Sent, request);
-  tracer.traced(TraceEvent::GaveUp, request);
-  EXPECT_EQ(tracer.summaryLine(),
-            "Summary: requests 1, resends 0, replies 0, CRC failures 0, exceptions 0, timeouts 1");
-}
-
 TEST(LineTracer, TimeIsCutToTheMillisecondAndWrapsAtMidnight) {
   EXPECT_EQ(FormatTraceLine(0.0009, TraceEvent::Sent, "").substr(0, 12), "00:00:00.000");
   EXPECT_EQ(FormatTraceLine(86399.9999, TraceEvent::Sent, "").substr(0, 12), "23:59:59.999");
