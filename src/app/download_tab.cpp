@@ -34,6 +34,9 @@ QGroupBox* BuildStartDownload(WindowControls& c) {
   c.Frame7 = MakeFrame(QStringLiteral("Frame7"), QStringLiteral("Start Download"));
   c.Command2 = MakeButton(QStringLiteral("Command2"), QStringLiteral("Download Data"));
   c.Command7 = MakeButton(QStringLiteral("Command7"), QStringLiteral("Since Last Time"));
+  c.StopDownload = MakeButton(QStringLiteral("StopDownload"), QStringLiteral("Stop"));
+  c.StopDownload->setAccessibleName(QStringLiteral("Stop the download"));
+  c.StopDownload->setEnabled(false);
   c.Check1 = new ThreeStateCheckBox(QStringLiteral("Use Palm DataBase"));
   c.Check1->setObjectName(QStringLiteral("Check1"));
   c.Label9 = MakeLabel(QStringLiteral("Label9"), QStringLiteral("Files separated by ModID"));
@@ -61,7 +64,8 @@ QGroupBox* BuildStartDownload(WindowControls& c) {
   auto* grid = new QGridLayout(c.Frame7);
   grid->addWidget(c.Command2, 0, 0);
   grid->addWidget(c.Command7, 0, 1);
-  grid->addWidget(c.ProgressBar1, 1, 0, 1, 2);
+  grid->addWidget(c.ProgressBar1, 1, 0);
+  grid->addWidget(c.StopDownload, 1, 1);
   grid->addWidget(c.Check1, 2, 0, 1, 2);
   grid->addWidget(c.Label9, 3, 0);
   grid->addWidget(c.SortList, 3, 1);
@@ -115,6 +119,7 @@ QWidget* BuildDownloadTab(WindowControls& c) {
   auto* layout = new QVBoxLayout(page);
   layout->addLayout(top, 1);
   layout->addWidget(BuildFileName(c));
+  layout->addWidget(BuildPalmDatabaseFrame(c));
   return page;
 }
 

@@ -1,6 +1,7 @@
 #include "app/download_tab_handlers.h"
 
 #include <QComboBox>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -10,7 +11,9 @@
 #include "app/byte_text.h"
 #include "app/port_users_lock.h"
 #include "app/three_state_check_box.h"
+#include "download/download_result.h"
 #include "handheld/posix_handheld_file.h"
+#include "link/line_tracer.h"
 
 namespace norvale {
 
@@ -26,11 +29,35 @@ DownloadTabHandlers::DownloadTabHandlers(WindowControls& controls, Session& sess
   connect(controls_.Command7, &QPushButton::clicked, this, &DownloadTabHandlers::onCommand7Click);
   connect(controls_.Command6, &QPushButton::clicked, this, &DownloadTabHandlers::onCommand6Click);
   connect(controls_.Check1, &QCheckBox::stateChanged, this, &DownloadTabHandlers::onCheck1Click);
+  connect(controls_.StopDownload, &QPushButton::clicked, this,
+          &DownloadTabHandlers::onStopDownloadClick);
   for (int index : {0, 2}) {
     connect(controls_.Option4[index], &QRadioButton::toggled, this, [this, index](bool on) {
       if (on) onOption4Click(index);
     });
   }
+}
+
+template <class Work>
+auto DownloadTabHandlers::runStoppable(Work work) {
+  PortUsersLock busy(controls_, session_);
+  controls_.StopDownload->setEnabled(true);
+  auto outcome = work();
+  controls_.StopDownload->setEnabled(false);
+  return outcome;
+}
+
+template <class Download>
+void DownloadTabHandlers::runMeterDownload(Download download) {
+  LineTracer counter(session_.link.clock());
+  session_.traces.setRunTrace(&counter);
+  const DownloadOutcome outcome = runStoppable(download);
+  session_.traces.setRunTrace(nullptr);
+  const bool failed = !outcome.stopped && outcome.result != kLogRead &&
+                      outcome.result != kNothingToRead && outcome.result != kDatabaseMissing;
+  controls_.Label4->setToolTip(failed ? FromByteText(counter.failureReason()) +
+                                            QStringLiteral(". Line Trace... shows every frame.")
+                                      : writtenFile_);
 }
 
 void DownloadTabHandlers::onCommand2Click() {
@@ -39,8 +66,12 @@ void DownloadTabHandlers::onCommand2Click() {
     importDatabase();
     return;
   }
-  PortUsersLock busy(controls_, session_);
-  commands_.DownloadData();
+  runMeterDownload([this] { return commands_.DownloadData(); });
+}
+
+// Ends the wait under way at once; the work then stops at its next step.
+void DownloadTabHandlers::onStopDownloadClick() {
+  if (session_.longOperationRunning) session_.link.pump().requestCancel();
 }
 
 HandheldContext DownloadTabHandlers::handheldContext(HandheldFile& file) {
@@ -52,15 +83,13 @@ HandheldContext DownloadTabHandlers::handheldContext(HandheldFile& file) {
 void DownloadTabHandlers::importDatabase() {
   PosixHandheldFile file;
   const bool separate = controls_.Option4[0]->isChecked();
-  PortUsersLock busy(controls_, session_);
-  handheld_.ImportData(handheldContext(file), separate);
+  runStoppable([&] { return handheld_.ImportData(handheldContext(file), separate); });
 }
 
 void DownloadTabHandlers::onCommand6Click() {
   if (session_.longOperationRunning || controls_.Check1->checkState() != Qt::Checked) return;
   PosixHandheldFile file;
-  PortUsersLock busy(controls_, session_);
-  handheld_.GetIdList(handheldContext(file));
+  runStoppable([&] { return handheld_.GetIdList(handheldContext(file)); });
 }
 
 void DownloadTabHandlers::onOption4Click(int index) {
@@ -70,23 +99,20 @@ void DownloadTabHandlers::onOption4Click(int index) {
 
 void DownloadTabHandlers::onCommand7Click() {
   if (session_.longOperationRunning) return;
-  PortUsersLock busy(controls_, session_);
-  commands_.SinceLastTime();
+  runMeterDownload([this] { return commands_.SinceLastTime(); });
 }
 
 void DownloadTabHandlers::onCheck1Click(int state) {
   const WindowControls& c = controls_;
-  if (state == Qt::Checked) {
-    c.Label9->show();
-    c.SortList->show();
-    c.Command6->show();
-    c.Command7->hide();
-  } else if (state == Qt::Unchecked) {
-    c.Label9->hide();
-    c.SortList->hide();
-    c.Command6->hide();
-    c.Command7->show();
+  if (state == Qt::PartiallyChecked) return;
+  const bool palm = state == Qt::Checked;
+  for (QWidget* control : {static_cast<QWidget*>(c.Label9), static_cast<QWidget*>(c.SortList),
+                           static_cast<QWidget*>(c.Command6), static_cast<QWidget*>(c.PalmDatabase),
+                           static_cast<QWidget*>(c.Text6), static_cast<QWidget*>(c.Command8),
+                           static_cast<QWidget*>(c.Frame9)}) {
+    control->setVisible(palm);
   }
+  c.Command7->setVisible(!palm);
 }
 
 void DownloadTabHandlers::setStatusText(const std::string& text) {
@@ -102,7 +128,8 @@ void DownloadTabHandlers::setChannelBox(int index, const std::string& text) {
 }
 
 void DownloadTabHandlers::setWrittenFile(const std::string& path) {
-  controls_.Label4->setToolTip(FromFileName(path));
+  writtenFile_ = FromFileName(path);
+  controls_.Label4->setToolTip(writtenFile_);
 }
 
 void DownloadTabHandlers::setDownloadDataEnabled(bool enabled) {

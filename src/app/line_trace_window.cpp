@@ -17,9 +17,9 @@ constexpr int kKeptLines = 50000;
 
 }  // namespace
 
-LineTraceWindow::LineTraceWindow(MeterLink& link, const SaveFileChooser& chooseFile,
-                                 QWidget* parent)
-    : QWidget(parent, Qt::Window), link_(link), chooseFile_(chooseFile) {
+LineTraceWindow::LineTraceWindow(MeterLink& link, LinkTraceRelay& traces,
+                                 const SaveFileChooser& chooseFile, QWidget* parent)
+    : QWidget(parent, Qt::Window), link_(link), traces_(traces), chooseFile_(chooseFile) {
   setObjectName(QStringLiteral("LineTraceWindow"));
   setWindowTitle(QStringLiteral("Line Trace"));
   text_ = new QPlainTextEdit;
@@ -50,16 +50,16 @@ LineTraceWindow::LineTraceWindow(MeterLink& link, const SaveFileChooser& chooseF
   clear();
 }
 
-LineTraceWindow::~LineTraceWindow() { link_.setTrace(nullptr); }
+LineTraceWindow::~LineTraceWindow() { traces_.setWindowTrace(nullptr); }
 
 void LineTraceWindow::showEvent(QShowEvent* event) {
-  link_.setTrace(tracer_.get());
+  traces_.setWindowTrace(tracer_.get());
   QWidget::showEvent(event);
 }
 
 void LineTraceWindow::closeEvent(QCloseEvent* event) {
   tracer_->flush();
-  link_.setTrace(nullptr);
+  traces_.setWindowTrace(nullptr);
   QWidget::closeEvent(event);
 }
 
@@ -71,7 +71,7 @@ void LineTraceWindow::append(const std::string& line) {
 void LineTraceWindow::clear() {
   tracer_ = std::make_unique<LineTracer>(link_.clock(),
                                          [this](const std::string& line) { append(line); });
-  if (isVisible()) link_.setTrace(tracer_.get());
+  if (isVisible()) traces_.setWindowTrace(tracer_.get());
   text_->clear();
   summary_->setText(QString::fromLatin1(tracer_->summary()));
 }
@@ -83,7 +83,9 @@ void LineTraceWindow::save() {
                    QStringLiteral("LineTrace.txt"), FromFileName(link_.settings().LogFileFolder)});
   if (!chosen || chosen->isEmpty()) return;
   QSaveFile file(*chosen);
-  const QByteArray text = text_->toPlainText().toLatin1() + '\n';
+  // Ends as norvale-cli's trace file does, with the counts.
+  const QByteArray text = text_->toPlainText().toLatin1() + '\n' +
+                          QByteArray::fromStdString(tracer_->summaryLine()) + '\n';
   if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit()) {
     summary_->setText(QStringLiteral("Could not save: ") + file.errorString());
   }

@@ -3,6 +3,7 @@
 #include <QWidget>
 #include <memory>
 
+#include "app/link_trace_relay.h"
 #include "app/save_file_chooser.h"
 #include "link/line_tracer.h"
 #include "link/meter_link.h"
@@ -20,7 +21,8 @@ class LineTraceWindow : public QWidget {
 
  public:
   // `chooseFile` is the main window's save dialog, looked up at each "Save".
-  LineTraceWindow(MeterLink& link, const SaveFileChooser& chooseFile, QWidget* parent);
+  LineTraceWindow(MeterLink& link, LinkTraceRelay& traces, const SaveFileChooser& chooseFile,
+                  QWidget* parent);
   ~LineTraceWindow() override;
 
  protected:
@@ -34,6 +36,7 @@ class LineTraceWindow : public QWidget {
   void clear();
 
   MeterLink& link_;
+  LinkTraceRelay& traces_;
   const SaveFileChooser& chooseFile_;
   std::unique_ptr<LineTracer> tracer_;
   QPlainTextEdit* text_;

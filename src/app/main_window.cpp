@@ -9,8 +9,11 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
+#include <QScrollArea>
 #include <QTabWidget>
 #include <QTimer>
+#include <algorithm>
 
 #include "app/byte_text.h"
 #include "app/dialer_tab_handlers.h"
@@ -34,6 +37,9 @@ constexpr int kDisplayMeterTab = 3;
 // About 10950 x 8070 twips of client area.
 constexpr int kClientWidth = 730;
 constexpr int kClientHeight = 538;
+// What a desktop's window frame and title bar take, at most, outside the window's own size.
+constexpr int kFrameWidth = 16;
+constexpr int kFrameHeight = 48;
 
 QTimer* MakeTimer(QObject* parent, const char* name, int milliseconds) {
   auto* timer = new QTimer(parent);
@@ -42,12 +48,32 @@ QTimer* MakeTimer(QObject* parent, const char* name, int milliseconds) {
   return timer;
 }
 
+// A page fills its tab; on a screen too small for it (a large scale factor), it scrolls instead
+// of making the window larger than the screen.
+QScrollArea* Scrolled(QWidget* page) {
+  auto* area = new QScrollArea;
+  area->setFrameShape(QFrame::NoFrame);
+  area->setWidgetResizable(true);
+  area->setWidget(page);
+  return area;
+}
+
 }  // namespace
+
+QSize DefaultWindowSize(QSize smallest, QSize available) {
+  auto fit = [](int least, int free, int frame) {
+    const int most = std::max(free - frame, 1);
+    return std::min(std::max(free * 3 / 4, least), most);
+  };
+  return {fit(smallest.width(), available.width(), kFrameWidth),
+          fit(smallest.height(), available.height(), kFrameHeight)};
+}
 
 MainWindow::MainWindow(Session& session, QWidget* parent)
     : QMainWindow(parent),
       session_(session),
       chooseSaveFile_(DialogSaveFileChooser(this)),
+      chooseOpenFile_(DialogOpenFileChooser(this)),
       endProgram_([] { QCoreApplication::exit(0); }) {
   setObjectName(QStringLiteral("DwnLoad1"));
   setWindowTitle(QStringLiteral("Norvale Download Revision 1.25"));
@@ -55,16 +81,18 @@ MainWindow::MainWindow(Session& session, QWidget* parent)
   WindowControls& c = controls_;
   c.SSTab1 = new QTabWidget;
   c.SSTab1->setObjectName(QStringLiteral("SSTab1"));
-  c.SSTab1->addTab(BuildDownloadTab(c), QStringLiteral("Download"));
-  c.SSTab1->addTab(BuildViewTab(c, session_.records), QStringLiteral("View"));
-  c.SSTab1->addTab(BuildSettingsTab(c), QStringLiteral("Settings"));
-  c.SSTab1->addTab(BuildDisplayMeterTab(c), QStringLiteral("Display Meter "));
-  c.SSTab1->addTab(BuildDialerTab(c), QStringLiteral("Dialer"));
-  c.SSTab1->addTab(BuildNorvaleTab(c), QStringLiteral("Norvale"));
+  c.SSTab1->setUsesScrollButtons(true);
+  c.SSTab1->addTab(Scrolled(BuildDownloadTab(c)), QStringLiteral("Download"));
+  c.SSTab1->addTab(Scrolled(BuildViewTab(c, session_.records)), QStringLiteral("View"));
+  c.SSTab1->addTab(Scrolled(BuildSettingsTab(c)), QStringLiteral("Settings"));
+  c.SSTab1->addTab(Scrolled(BuildDisplayMeterTab(c)), QStringLiteral("Display Meter "));
+  c.SSTab1->addTab(Scrolled(BuildDialerTab(c)), QStringLiteral("Dialer"));
+  c.SSTab1->addTab(Scrolled(BuildNorvaleTab(c)), QStringLiteral("Norvale"));
   c.SSTab1->setCurrentIndex(0);
   setCentralWidget(c.SSTab1);
   buildMenuAndTimers();
-  resize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
+  const QSize smallest(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
+  resize(screen() ? DefaultWindowSize(smallest, screen()->availableGeometry().size()) : smallest);
 
   session_.link.setPortErrorReporter(
       [this](const PortErrorMessage& message) { ShowPortErrorBox(this, message); });
@@ -184,7 +212,7 @@ void MainWindow::onCommand3Click() {
 // "Browse for Palm Database": the box shows the full path, the import reads it.
 void MainWindow::onCommand8Click() {
   std::optional<QString> chosen =
-      chooseSaveFile_({QStringLiteral("Palm Database Selection"), QStringLiteral("*.pdb"),
+      chooseOpenFile_({QStringLiteral("Palm Database Selection"), QStringLiteral("*.pdb"),
                        QStringLiteral("DBFLW2.PDB"), QString()});
   if (!chosen || chosen->isEmpty()) return;
   controls_.Text6->setText(*chosen);
@@ -193,7 +221,9 @@ void MainWindow::onCommand8Click() {
 
 // Saves once and ends the program; the unload step does not save again.
 void MainWindow::onLineTraceMnuClick() {
-  if (!lineTrace_) lineTrace_ = new LineTraceWindow(session_.link, chooseSaveFile_, this);
+  if (!lineTrace_) {
+    lineTrace_ = new LineTraceWindow(session_.link, session_.traces, chooseSaveFile_, this);
+  }
   lineTrace_->show();
   lineTrace_->raise();
   lineTrace_->activateWindow();

@@ -17,6 +17,11 @@ class LineTraceWindow;
 
 namespace norvale {
 
+// The window's first size: three quarters of the screen's free area, at least `smallest` (the
+// size the controls were laid out for), but never more than that area leaves once the window's
+// frame is added.
+QSize DefaultWindowSize(QSize smallest, QSize available);
+
 // The program's one window, DwnLoad1: six tabs of controls over the session. Building it runs
 // the start-up of the settings file; closing it saves them.
 class MainWindow : public QMainWindow {
@@ -32,6 +37,8 @@ class MainWindow : public QMainWindow {
   // Replaces the save dialog that "Change Filename" shows (tests answer it themselves).
   void setSaveFileChooser(SaveFileChooser chooser) { chooseSaveFile_ = std::move(chooser); }
   const SaveFileChooser& saveFileChooser() const { return chooseSaveFile_; }
+  // Replaces the open dialog that "Browse for Palm Database" shows.
+  void setOpenFileChooser(OpenFileChooser chooser) { chooseOpenFile_ = std::move(chooser); }
   // Replaces how "E&xit" ends the program (ends the event loop by default).
   void setProgramEnd(std::function<void()> endProgram) { endProgram_ = std::move(endProgram); }
 
@@ -59,6 +66,7 @@ class MainWindow : public QMainWindow {
   Session& session_;
   WindowControls controls_;
   SaveFileChooser chooseSaveFile_;
+  OpenFileChooser chooseOpenFile_;
   std::function<void()> endProgram_;
   int currentTab_ = 0;
   bool exiting_ = false;

@@ -11,8 +11,9 @@ namespace norvale {
 inline constexpr int kTwipsPerPixel = 15;
 inline int TwipsToPixels(int twips) { return twips / kTwipsPerPixel; }
 
-// The View tab's record grid: 65534 scrolling rows under the fixed header row, with the fixed
-// column as the row header, in the table's column widths.
+// The View tab's record grid: the data rows scroll under the header of channel titles, with the
+// record numbers as the row header and "Record #" in the corner. Columns take the table's
+// widths, widened where a title or a logged time would not fit.
 class RecordGrid : public QTableView {
   Q_OBJECT
 
@@ -21,10 +22,16 @@ class RecordGrid : public QTableView {
 
   RecordGridModel& gridModel() { return model_; }
 
+ protected:
+  // Paints the corner's title.
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
  private:
   void applyColumnWidths();
+  int textWidth(const QString& text, bool bold) const;
 
   RecordGridModel model_;
+  QWidget* corner_ = nullptr;
 };
 
 }  // namespace norvale

@@ -15,7 +15,7 @@ RecordGridModel::RecordGridModel(RecordTable& table, QObject* parent)
 RecordGridModel::~RecordGridModel() { table_.setObserver(nullptr); }
 
 int RecordGridModel::rowCount(const QModelIndex& parent) const {
-  return parent.isValid() ? 0 : RecordTable::kRows - 1;
+  return parent.isValid() ? 0 : RecordTable::kRows - kFirstDataRow;
 }
 
 int RecordGridModel::columnCount(const QModelIndex& parent) const {
@@ -34,19 +34,24 @@ QVariant RecordGridModel::cellData(int row, int column, int role) const {
 
 QVariant RecordGridModel::data(const QModelIndex& index, int role) const {
   if (!index.isValid()) return {};
-  return cellData(index.row() + 1, index.column() + 1, role);
+  return cellData(index.row() + kFirstDataRow, index.column() + 1, role);
 }
 
 QVariant RecordGridModel::headerData(int section, Qt::Orientation orientation, int role) const {
   if (section < 0) return {};
-  if (orientation == Qt::Horizontal) return cellData(0, section + 1, role);
-  return cellData(section + 1, 0, role);
+  if (orientation == Qt::Horizontal) return cellData(kTitleRow, section + 1, role);
+  return cellData(section + kFirstDataRow, 0, role);
 }
 
+QString RecordGridModel::cornerText() const { return FromByteText(table_.cell(kTitleRow, 0)); }
+
 void RecordGridModel::rowsChanged(int firstRow, int lastRow) {
-  if (firstRow == 0) emit headerDataChanged(Qt::Horizontal, 0, columnCount() - 1);
-  int first = std::max(firstRow, 1) - 1;
-  int last = std::min(lastRow, RecordTable::kRows - 1) - 1;
+  if (firstRow <= kTitleRow && lastRow >= kTitleRow) {
+    emit headerDataChanged(Qt::Horizontal, 0, columnCount() - 1);
+    emit titlesChanged();
+  }
+  int first = std::max(firstRow, kFirstDataRow) - kFirstDataRow;
+  int last = std::min(lastRow, RecordTable::kRows - 1) - kFirstDataRow;
   if (first > last) return;
   emit dataChanged(index(first, 0), index(last, columnCount() - 1));
   emit headerDataChanged(Qt::Vertical, first, last);
@@ -56,6 +61,7 @@ void RecordGridModel::layoutChanged() {
   emit headerDataChanged(Qt::Horizontal, 0, columnCount() - 1);
   emit headerDataChanged(Qt::Vertical, 0, rowCount() - 1);
   emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1));
+  emit titlesChanged();
   emit columnWidthsChanged();
 }
 

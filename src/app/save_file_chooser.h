@@ -8,7 +8,7 @@ class QWidget;
 
 namespace norvale {
 
-// What the file dialog is set to before it is shown in its save form.
+// What the file dialog is set to before it is shown.
 struct SaveFileRequest {
   QString title;
   QString filter;
@@ -21,5 +21,9 @@ using SaveFileChooser = std::function<std::optional<QString>(const SaveFileReque
 
 // The desktop's save dialog over `parent`.
 SaveFileChooser DialogSaveFileChooser(QWidget* parent);
+
+// Picks an existing file to read, so it never asks whether to replace one.
+using OpenFileChooser = SaveFileChooser;
+OpenFileChooser DialogOpenFileChooser(QWidget* parent);
 
 }  // namespace norvale

@@ -2,6 +2,7 @@
 
 #include <QString>
 
+#include "app/link_trace_relay.h"
 #include "link/clock.h"
 #include "link/event_pump.h"
 #include "link/meter_link.h"
@@ -26,6 +27,8 @@ class Session {
   SettingsRecord settings;
   RecordTable records;
   MeterLink link;
+  // What the link traces goes through here.
+  LinkTraceRelay traces{link};
   // True while a download, an import or an ID scan runs: the polling cycles leave the port and
   // the table alone meanwhile.
   bool longOperationRunning = false;

@@ -47,9 +47,10 @@ QWidget* BuildViewTab(WindowControls& c, RecordTable& records) {
   split->setChildrenCollapsible(false);
   split->addWidget(c.MSHFlexGrid1);
   split->addWidget(chartPanel);
-  split->setStretchFactor(0, 2);
-  split->setStretchFactor(1, 3);
-  split->setSizes({180, 270});  // the chart needs room for its axes and legend
+  // Nearly half for the rows; the chart needs a little more for its axes and legend.
+  split->setStretchFactor(0, 4);
+  split->setStretchFactor(1, 5);
+  split->setSizes({400, 500});
   auto* layout = new QVBoxLayout(page);
   layout->addWidget(split);
   return page;

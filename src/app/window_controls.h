@@ -45,6 +45,8 @@ struct WindowControls {
   QProgressBar* ProgressBar1 = nullptr;
   QLabel* Label9 = nullptr;
   QLabel* Label4 = nullptr;
+  // "Stop": ends the download, import or ID scan under way; disabled while none runs.
+  QPushButton* StopDownload = nullptr;
 
   // Tab 1 "View"
   RecordGrid* MSHFlexGrid1 = nullptr;
@@ -93,7 +95,9 @@ struct WindowControls {
   QPushButton* Command4 = nullptr;
   QPushButton* Command5 = nullptr;
 
-  // Tab 5 "Norvale"
+  // Tab 5 "Norvale": its controls sit on the Download tab, in a frame shown while "Use Palm
+  // DataBase" is ticked, so the database can be chosen where it is used.
+  QGroupBox* PalmDatabase = nullptr;
   QLabel* Label8 = nullptr;
   QLineEdit* Text6 = nullptr;
   QPushButton* Command8 = nullptr;

@@ -1,5 +1,6 @@
 #pragma once
 
+class QGroupBox;
 class QWidget;
 
 namespace norvale {
@@ -15,5 +16,8 @@ QWidget* BuildSettingsTab(WindowControls& controls);
 QWidget* BuildDisplayMeterTab(WindowControls& controls);
 QWidget* BuildDialerTab(WindowControls& controls);
 QWidget* BuildNorvaleTab(WindowControls& controls);
+// The database path, "Browse for Palm Database" and the separation options (the "Norvale" tab's
+// controls), for the Download tab; hidden, as they start.
+QGroupBox* BuildPalmDatabaseFrame(WindowControls& controls);
 
 }  // namespace norvale

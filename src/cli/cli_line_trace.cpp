@@ -40,7 +40,7 @@ void CliLineTrace::write(const std::string& line) {
 void CliLineTrace::finish() {
   if (!tracer_) return;
   tracer_->flush();
-  write("Summary: " + tracer_->summary());
+  write(tracer_->summaryLine());
   if (file_) std::fflush(file_);
 }
 

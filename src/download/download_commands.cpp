@@ -54,28 +54,40 @@ DownloadOutcome ReportFillerResult(int16_t result, const RecordTable& records,
   return outcome;
 }
 
+DownloadOutcome ReportStopped(int16_t result, DownloadView& view) {
+  view.setStatusText("Download stopped");
+  return {result, false, true};
+}
+
 DownloadOutcome DownloadCommands::ReportResult(int16_t result) {
   return ReportFillerResult(result, records_, settings_, view_);
 }
 
 DownloadOutcome DownloadCommands::DownloadData() {
+  StoppableWork work(link_.pump());
   view_.setStatusText("Downloading");
   buttons_.setDownloadDataEnabled(false);
   records_.clearCells();
   int16_t result = DownloadMeterLog(link_, settings_, records_, view_, false);
-  DownloadOutcome outcome = ReportResult(result);
+  DownloadOutcome outcome = work.stopped() ? ReportStopped(result, view_) : ReportResult(result);
   buttons_.setDownloadDataEnabled(true);
   return outcome;
 }
 
 DownloadOutcome DownloadCommands::SinceLastTime() {
+  StoppableWork work(link_.pump());
   view_.setStatusText("Last Time Downloading");
   buttons_.setDownloadDataEnabled(false);
   buttons_.setSinceLastTimeEnabled(false);
   records_.clearCells();
   DownloadOutcome outcome;
   for (int attempts = 1;; ++attempts) {
-    outcome = ReportResult(DownloadMeterLog(link_, settings_, records_, view_, true));
+    const int16_t result = DownloadMeterLog(link_, settings_, records_, view_, true);
+    if (work.stopped()) {
+      outcome = ReportStopped(result, view_);
+      break;
+    }
+    outcome = ReportResult(result);
     bool retry = (outcome.result == kLogRead && !outcome.fileWritten) ||
                  (outcome.result != kLogRead && outcome.result != kNothingToRead);
     if (!retry || attempts >= kSinceLastTimeAttempts) break;

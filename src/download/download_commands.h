@@ -11,11 +11,16 @@
 
 namespace norvale {
 
-// How a button press ended: the filler's last result and whether the CSV file was written.
+// How a button press ended: the filler's last result, whether the CSV file was written, and
+// whether "Stop" ended it (then nothing was written).
 struct DownloadOutcome {
   int16_t result = 0;
   bool fileWritten = false;
+  bool stopped = false;
 };
+
+// A run ended by "Stop": the status line says so and the CSV file is left as it was.
+DownloadOutcome ReportStopped(int16_t result, DownloadView& view);
 
 // Turns a filler's result into the status line, writing the table as the CSV file on success.
 // Shared by the meter download and the handheld import, which report through the same table.
@@ -24,6 +29,7 @@ DownloadOutcome ReportFillerResult(int16_t result, const RecordTable& records,
 
 // The "Download Data" and "Since Last Time" presses: run the download, report its result in the
 // status line and store the table as the CSV file. Shared by the window and the command line.
+// A stop asked for on the link's pump (EventPump::requestCancel) ends the run at once.
 class DownloadCommands {
  public:
   DownloadCommands(MeterLink& link, const SettingsRecord& settings, RecordTable& records,

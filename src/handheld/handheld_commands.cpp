@@ -17,12 +17,16 @@ std::optional<DownloadOutcome> HandheldCommands::ImportData(const HandheldContex
     view_.setStatusText("Enter ModID");
     return std::nullopt;
   }
+  StoppableWork work(context.pump);
   view_.setStatusText("Reading Palm DataBase");
   buttons_.setDownloadDataEnabled(false);
   context.records.clearCells();
   const int16_t result = checkedResult(ReadHandheldDatabase(context, separateByModuleId), context);
   DownloadOutcome outcome{result, false};
-  if (refuseEmpty_ && result == kLogRead && separateByModuleId && context.records.LastRow <= 1) {
+  if (work.stopped()) {
+    outcome = ReportStopped(result, view_);
+  } else if (refuseEmpty_ && result == kLogRead && separateByModuleId &&
+             context.records.LastRow <= 1) {
     outcome.result = kNothingToRead;
     view_.setStatusText("no records for module " + std::to_string(SelectedModuleId(context.ids)));
   } else if (result != kNotHandheldDatabase) {
@@ -42,9 +46,15 @@ int16_t HandheldCommands::checkedResult(int16_t result, const HandheldContext& c
 }
 
 int16_t HandheldCommands::GetIdList(const HandheldContext& context) {
+  StoppableWork work(context.pump);
   view_.setStatusText("Reading Palm DataBase");
   buttons_.setDownloadDataEnabled(false);
   const int16_t result = checkedResult(GetModuleIdList(context), context);
+  if (work.stopped()) {
+    ReportStopped(result, view_);
+    buttons_.setDownloadDataEnabled(true);
+    return result;
+  }
   switch (result) {
     case kLogRead:
       view_.setStatusText("Finished Reading");

@@ -13,7 +13,8 @@ namespace norvale {
 
 // "Download Data" while "Use Palm DataBase" is ticked, and "Get ID List...": the import or the
 // ID scan, reported in the status line. The import's result goes through the same table as a
-// meter download, CSV file included.
+// meter download, CSV file included. A stop asked for on the context's pump ends either at once,
+// with "Download stopped" and no file written.
 class HandheldCommands {
  public:
   HandheldCommands(const SettingsRecord& settings, DownloadView& view, DownloadButtons& buttons);

@@ -24,10 +24,30 @@ class EventPump {
 
   // The program is ending: long work that yields stops at its next yield.
   void requestStop() { stopRequested_ = true; }
-  bool stopRequested() const { return stopRequested_; }
+  // The user stopped the work under way ("Stop"): it ends the same way, and the next work runs
+  // as usual once the stopped one has cleared the request.
+  void requestCancel() { cancelRequested_ = true; }
+  void clearCancel() { cancelRequested_ = false; }
+  bool cancelRequested() const { return cancelRequested_; }
+  bool stopRequested() const { return stopRequested_ || cancelRequested_; }
 
  private:
   bool stopRequested_ = false;
+  bool cancelRequested_ = false;
+};
+
+// One piece of work the user can stop: a stop asked for before it began does not count, and
+// none is left over for the next one.
+class StoppableWork {
+ public:
+  explicit StoppableWork(EventPump& pump) : pump_(pump) { pump_.clearCancel(); }
+  ~StoppableWork() { pump_.clearCancel(); }
+  StoppableWork(const StoppableWork&) = delete;
+  StoppableWork& operator=(const StoppableWork&) = delete;
+  bool stopped() const { return pump_.cancelRequested(); }
+
+ private:
+  EventPump& pump_;
 };
 
 }  // namespace norvale

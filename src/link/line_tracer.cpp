@@ -78,6 +78,16 @@ const char* Direction(TraceEvent event) {
   }
 }
 
+void AppendHex(std::string& line, std::string_view bytes) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  for (char c : bytes) {
+    const auto byte = static_cast<uint8_t>(c);
+    if (!line.empty()) line += ' ';
+    line += kHex[byte >> 4];
+    line += kHex[byte & 15];
+  }
+}
+
 }  // namespace
 
 std::string FormatTraceLine(double timeOfDay, TraceEvent event, std::string_view bytes) {
@@ -88,13 +98,7 @@ std::string FormatTraceLine(double timeOfDay, TraceEvent event, std::string_view
                 ms / 1000 % 60, ms % 1000);
   std::string line = std::string(time) + " " + Direction(event);
   line.reserve(line.size() + bytes.size() * 3 + 48);
-  static constexpr char kHex[] = "0123456789ABCDEF";
-  for (char c : bytes) {
-    const auto byte = static_cast<uint8_t>(c);
-    line += ' ';
-    line += kHex[byte >> 4];
-    line += kHex[byte & 15];
-  }
+  AppendHex(line, bytes);
   return line + "  " + Verdict(event, bytes);
 }
 
@@ -125,16 +129,17 @@ void LineTracer::traced(TraceEvent event, std::string_view bytes) {
       break;
     case TraceEvent::GaveUp:
       ++counts_.timeouts;
+      unanswered_.assign(bytes);
       break;
     default:
       break;
   }
-  sink_(FormatTraceLine(clock_.timeOfDay(), event, bytes));
+  if (sink_) sink_(FormatTraceLine(clock_.timeOfDay(), event, bytes));
 }
 
 void LineTracer::flush() {
   if (noise_.empty()) return;
-  sink_(FormatTraceLine(noiseTime_, TraceEvent::Noise, noise_));
+  if (sink_) sink_(FormatTraceLine(noiseTime_, TraceEvent::Noise, noise_));
   noise_.clear();
 }
 
@@ -145,6 +150,25 @@ std::string LineTracer::summary() const {
                 counts_.requests, counts_.resends, counts_.replies, counts_.crcFailures,
                 counts_.exceptions, counts_.timeouts);
   return text;
+}
+
+std::string LineTracer::summaryLine() const { return "Summary: " + summary(); }
+
+std::string LineTracer::failureReason() const {
+  std::string reason;
+  if (counts_.requests == 0) {
+    reason = "No request went out";
+  } else if (unanswered_.size() >= 2) {
+    reason = "No reply to ";
+    std::string hex;
+    AppendHex(hex, unanswered_);
+    reason += hex + " (slave " + std::to_string(static_cast<uint8_t>(unanswered_[0])) +
+              ", function " + std::to_string(static_cast<uint8_t>(unanswered_[1])) + ")";
+  } else {
+    reason = "No request went unanswered";
+  }
+  return reason + "; CRC failures " + std::to_string(counts_.crcFailures) + ", exceptions " +
+         std::to_string(counts_.exceptions);
 }
 
 }  // namespace norvale

@@ -66,7 +66,7 @@ bool MeterLink::failOpen(const PortStatus& status) {
 }
 
 bool MeterLink::OpenCommPort() {
-  if (shutDown_) return false;
+  if (halted()) return false;
   if (!port_.portOpen()) {
     port_.setCommPort(settings_.CommPort);
     if (PortStatus s = port_.setSettings(settings_.CommBaud + ",N,8,1"); !s.ok) return failOpen(s);
@@ -107,7 +107,7 @@ bool MeterLink::WaitForReply(int count) {
       return true;
     }
     waitUntil(start + kReplyByteLimitSeconds, now);
-    if (shutDown_) return false;
+    if (halted()) return false;
     now = clock_.timeOfDay();
     if (now < start) start = RoundHalfEven(now);  // midnight passed
     if (now > start + kReplyByteLimitSeconds) return false;
@@ -187,7 +187,7 @@ MeterLink::ReplyOutcome MeterLink::Exchange(const std::string& request, const Re
   SentRequest sent{request, shape, 0, 0};
   if (previous_.request == request) sent.unanswered = previous_.unanswered;
   auto finish = [&](ReplyOutcome outcome) {
-    if (outcome == ReplyOutcome::NoReply && !shutDown_ && trace_) {
+    if (outcome == ReplyOutcome::NoReply && !halted() && trace_) {
       traceUnscanned(shape);
       trace(TraceEvent::GaveUp, request);
     }
@@ -258,7 +258,7 @@ MeterLink::ReplyOutcome MeterLink::Exchange(const std::string& request, const Re
     // again and given up on at the usual moments.
     const double moment = nextRuleMoment();
     if (!napWhileBytesCome(waitingBytes(), needed, baud, moment - now)) waitUntil(moment, now);
-    if (shutDown_) return finish(ReplyOutcome::NoReply);
+    if (halted()) return finish(ReplyOutcome::NoReply);
     if (enoughWaiting()) continue;
     // A port that closed under us (adapter pulled) will not deliver the rest.
     if (!port_.portOpen()) return finish(ReplyOutcome::NoReply);

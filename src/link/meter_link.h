@@ -84,6 +84,9 @@ class MeterLink {
   // again.
   void Shutdown();
   bool shutDown() const { return shutDown_; }
+  // Shut down, or the work under way stopped by the user (EventPump::requestCancel): waits end
+  // and no exchange starts until the stop is cleared.
+  bool halted() const { return shutDown_ || pump_.stopRequested(); }
 
  private:
   bool BeginExchange(int function, int slave);

@@ -10,6 +10,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <chrono>
@@ -23,10 +24,12 @@
 #include "app/record_grid.h"
 #include "app/session.h"
 #include "app/three_state_check_box.h"
+#include "link/crc16.h"
 #include "link/qt_event_pump.h"
 #include "link/qt_serial_port.h"
 #include "link/system_clock.h"
 #include "support/simulator_process.h"
+#include "window_fixture.h"
 
 namespace norvale {
 namespace {
@@ -102,13 +105,9 @@ TEST_F(DownloadWindow, DownloadDataFillsTheViewAndWritesTheFileBesideTheSettings
   EXPECT_EQ(records.cell(2, 4), " 1000");
   auto* grid = control<RecordGrid>("MSHFlexGrid1");
   QAbstractItemModel* model = grid->model();
-  bool foundTitle = false;
-  for (int row = 0; row < 3 && !foundTitle; ++row) {
-    for (int column = 0; column < model->columnCount(); ++column) {
-      foundTitle = foundTitle || model->index(row, column).data().toString() == "Fwd Tot";
-    }
-  }
-  EXPECT_TRUE(foundTitle) << "the grid shows the table's titles";
+  EXPECT_EQ(model->headerData(3, Qt::Horizontal).toString(), "Fwd Tot")
+      << "the grid's header shows the table's titles";
+  EXPECT_EQ(model->index(0, 0).data().toString(), "3/4/2021 12:15:00 AM");
 
   QByteArray csv = csvBytes();
   EXPECT_TRUE(csv.startsWith(
@@ -150,7 +149,11 @@ TEST_F(DownloadWindow, LineTraceShowsTheFramesWhileOpenAndSavesThem) {
   trace->findChild<QPushButton*>("TraceSave")->click();
   QFile file(saved);
   ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-  EXPECT_EQ(QString::fromLatin1(file.readAll()), text->toPlainText() + "\n");
+  // Ends with the same summary line as norvale-cli's trace file.
+  const QString summary = trace->findChild<QLabel*>("TraceSummary")->text();
+  EXPECT_EQ(QString::fromLatin1(file.readAll()),
+            text->toPlainText() + "\nSummary: " + summary + "\n");
+  EXPECT_TRUE(summary.contains(QRegularExpression("^requests [1-9]")));
 
   trace->findChild<QPushButton*>("TraceClear")->click();
   EXPECT_TRUE(text->toPlainText().isEmpty());
@@ -234,6 +237,72 @@ TEST(DownloadWindowEnd, ExitAndCloseEndADownloadThatWaitsAtOnce) {
     EXPECT_FALSE(w.port.portOpen());
     EXPECT_FALSE(QFile::exists(QDir(w.folder.path()).filePath("Logdata.csv")));
     EXPECT_TRUE(QFile::exists(QDir(w.folder.path()).filePath("KX40dwn.ini")));
+  }
+}
+
+// "Stop" while the status read waits on a meter that leaves its first three copies unanswered
+// (a resend goes out every second): the wait ends at once, the old file stays as it was, and the
+// next download works.
+TEST(DownloadWindowStop, StopEndsTheWaitAtOnceKeepsTheOldFileAndTheNextDownloadWorks) {
+  SilentMeterWindow w({"--fault", "silent,function=3,first=3"});
+  ASSERT_TRUE(w.sim.started()) << w.sim.error();
+  const QString csv = QDir(w.folder.path()).filePath("Logdata.csv");
+  QFile old(csv);
+  ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+  old.write("old\r\n");
+  old.close();
+  QPushButton* stop = w.window.findChild<QPushButton*>("StopDownload");
+  ASSERT_NE(stop, nullptr);
+  EXPECT_FALSE(stop->isEnabled());
+  w.window.show();
+  bool stopOffered = false;
+  QTimer::singleShot(300, &w.window, [&] {
+    stopOffered = stop->isEnabled();
+    stop->click();
+  });
+  EXPECT_LT(w.secondsFor([&] { w.window.controls().Command2->click(); }), 1.5);
+  EXPECT_TRUE(stopOffered);
+  EXPECT_EQ(w.window.controls().Label4->text(), "Download stopped");
+  EXPECT_FALSE(stop->isEnabled());
+  EXPECT_TRUE(w.window.controls().Command2->isEnabled());
+  ASSERT_TRUE(old.open(QIODevice::ReadOnly));
+  EXPECT_EQ(old.readAll(), "old\r\n");
+  old.close();
+
+  w.window.controls().Command2->click();
+  EXPECT_EQ(w.window.controls().Label4->text(), "Finished. Data in File");
+  ASSERT_TRUE(old.open(QIODevice::ReadOnly));
+  EXPECT_TRUE(old.readAll().startsWith("Date / Time,Flow,Fwd Tot\r\n"));
+}
+
+using DownloadFailureTip = testing::WindowTest;
+
+// After "Error in Downloading!!" the status line's tooltip says in one line what went wrong on
+// the line, and where to look further. The status read (01 03 00 4C 00 08) is the first request.
+TEST_F(DownloadFailureTip, SaysWhichRequestWentUnansweredAndCountsDamagedAndRefusedReplies) {
+  const std::string statusReply = WithCrc(std::string("\x01\x03\x10", 3) + std::string(16, '\0'));
+  std::string damaged = statusReply;
+  damaged.back() = static_cast<char>(damaged.back() ^ 0x55);
+  const struct {
+    const char* meter;
+    std::string reply;
+    const char* tip;
+  } cases[] = {
+      {"silent", "",
+       R"(^No reply to 01 03 00 4C 00 08 [0-9A-F]{2} [0-9A-F]{2} \(slave 1, function 3\); )"
+       R"(CRC failures 0, exceptions 0\. Line Trace\.\.\. shows every frame\.$)"},
+      {"damaged replies", damaged, R"(; CRC failures [1-9][0-9]*, exceptions 0\. Line Trace)"},
+      {"exception replies", WithCrc(std::string("\x01\x83\x02", 3)),
+       R"(^No reply to 01 03 00 4C .*; CRC failures 0, exceptions [1-9][0-9]*\. Line Trace)"},
+  };
+  start();
+  for (const auto& meter : cases) {
+    SCOPED_TRACE(meter.meter);
+    port.onOutput = [&](const std::string&) { port.receive(meter.reply); };
+    c().Command2->click();
+    EXPECT_EQ(c().Label4->text(), "Error in Downloading!!");
+    EXPECT_TRUE(c().Label4->toolTip().contains(QRegularExpression(meter.tip)))
+        << c().Label4->toolTip().toStdString();
   }
 }
 

@@ -11,6 +11,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QTimer>
 
 #include "app/download_tab_handlers.h"
@@ -36,9 +37,10 @@ TEST_F(MainWindowLayout, OneTitledWindowWithTheSixTabsInOrder) {
   EXPECT_EQ(control<QAction>(QStringLiteral("File_mnu"))->text(), "E&xit");
   window->show();
   QCoreApplication::processEvents();
+  // At least the size the controls were laid out for (about 10950 x 8070 twips).
   QSize client = window->centralWidget()->size();
-  EXPECT_NEAR(client.width(), 730, 40);
-  EXPECT_NEAR(client.height(), 538, 40);
+  EXPECT_GE(client.width(), 730);
+  EXPECT_GE(client.height(), 538);
 }
 
 TEST_F(MainWindowLayout, TimersStartStoppedWithTheirIntervals) {
@@ -127,14 +129,42 @@ TEST_F(MainWindowLayout, EveryBoxListAndGridHasAnAccessibleName) {
   EXPECT_EQ(control<QLabel>(QStringLiteral("Label1"))->buddy(), c().Text1);
 }
 
-TEST_F(MainWindowLayout, RecordGridShowsTheWholeTableWithItsFixedRowAndColumnAsHeaders) {
+TEST_F(MainWindowLayout, RecordGridShowsTheWholeTableUnderItsTitleRow) {
   start();
   auto* grid = control<RecordGrid>(QStringLiteral("MSHFlexGrid1"));
   ASSERT_NE(grid, nullptr);
-  EXPECT_EQ(grid->model()->rowCount() + 1, 65535);
+  EXPECT_EQ(grid->model()->rowCount() + 2, 65535);
   EXPECT_EQ(grid->model()->columnCount() + 1, 10);
-  EXPECT_EQ(grid->verticalHeader()->width(), 1000 / 15);
-  EXPECT_EQ(grid->columnWidth(0), 1800 / 15);
+  EXPECT_GE(grid->verticalHeader()->width(), 1000 / 15);
+  EXPECT_GE(grid->columnWidth(0), 1800 / 15);
+  EXPECT_EQ(grid->columnWidth(1), 2000 / 15);
+}
+
+// Three quarters of the screen's free area, never less than the laid-out size, never more than
+// the free area less a window frame (a 1024 x 768 screen at scale 2 leaves 512 x 384).
+TEST(DefaultWindowSize, TakesMostOfTheScreenButNeverMoreThanItsFreeArea) {
+  const QSize smallest(730, 560);
+  const std::pair<QSize, QSize> cases[] = {
+      {{1920, 1040}, {1440, 780}},
+      {{1024, 740}, {768, 560}},
+      {{800, 600}, {730, 552}},
+      {{512, 384}, {496, 336}},
+  };
+  for (const auto& [available, expected] : cases) {
+    EXPECT_EQ(DefaultWindowSize(smallest, available), expected)
+        << available.width() << "x" << available.height();
+  }
+}
+
+TEST_F(MainWindowLayout, OpensWithinTheScreenAndCanShrinkToAHalfScaleScreen) {
+  start();
+  window->show();
+  QCoreApplication::processEvents();
+  const QRect free = window->screen()->availableGeometry();
+  EXPECT_LE(window->width(), free.width());
+  EXPECT_LE(window->height(), free.height());
+  EXPECT_LE(window->minimumSizeHint().width(), 496);
+  EXPECT_LE(window->minimumSizeHint().height(), 336);
 }
 
 TEST_F(MainWindowLayout, StatusLabelsAreReadOutAsTheirChangingText) {

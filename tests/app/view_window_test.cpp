@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QDateTimeAxis>
 #include <QFile>
+#include <QHeaderView>
 #include <QImage>
 #include <QLabel>
 #include <QLineSeries>
@@ -15,6 +16,7 @@
 #include <functional>
 
 #include "app/record_chart_view.h"
+#include "app/record_grid.h"
 #include "download/log_date.h"
 #include "output/number_text.h"
 #include "window_fixture.h"
@@ -156,6 +158,19 @@ TEST_F(ShownViewWindow, WheelZoomsAroundThePointerDragPansDoubleClickShowsTheWho
   chart->zoomTime(0.5, chart->shownTime().low);
   c().ResetChartZoom->click();
   EXPECT_EQ(shownSpan(), wholeSpan);
+}
+
+// The titles stay in the grid's header at the end of the log, and the grid has nearly half the
+// tab.
+TEST_F(ShownViewWindow, GridKeepsItsTitlesInSightAndNearlyHalfTheTab) {
+  RecordGrid* grid = c().MSHFlexGrid1;
+  grid->scrollToBottom();
+  QCoreApplication::processEvents();
+  EXPECT_TRUE(grid->horizontalHeader()->isVisible());
+  EXPECT_EQ(grid->model()->headerData(1, Qt::Horizontal).toString(), "Flow");
+  const QWidget* split = window->findChild<QWidget*>(QStringLiteral("ViewSplit"));
+  ASSERT_NE(split, nullptr);
+  EXPECT_GE(grid->height(), split->height() * 21 / 50);
 }
 
 TEST_F(ShownViewWindow, HoverReadsOutTheTimeAndValuesAsTheLabelsAccessibleName) {
