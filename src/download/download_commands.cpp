@@ -59,7 +59,8 @@ DownloadOutcome DownloadCommands::DownloadData() {
   view_.setStatusText("Downloading");
   buttons_.setDownloadDataEnabled(false);
   records_.clearCells();
-  int16_t result = DownloadMeterLog(link_, settings_, records_, view_, false);
+  StallWatch watch(link_.clock());
+  int16_t result = DownloadMeterLog(link_, settings_, records_, view_, false, watch);
   DownloadOutcome outcome = ReportResult(result);
   buttons_.setDownloadDataEnabled(true);
   return outcome;
@@ -71,11 +72,13 @@ DownloadOutcome DownloadCommands::SinceLastTime() {
   buttons_.setSinceLastTimeEnabled(false);
   records_.clearCells();
   DownloadOutcome outcome;
+  // One watch for all attempts: a repeat that only reads the status again is no progress.
+  StallWatch watch(link_.clock());
   for (int attempts = 1;; ++attempts) {
-    outcome = ReportResult(DownloadMeterLog(link_, settings_, records_, view_, true));
+    outcome = ReportResult(DownloadMeterLog(link_, settings_, records_, view_, true, watch));
     bool retry = (outcome.result == kLogRead && !outcome.fileWritten) ||
                  (outcome.result != kLogRead && outcome.result != kNothingToRead);
-    if (!retry || attempts >= kSinceLastTimeAttempts) break;
+    if (!retry || attempts >= kSinceLastTimeAttempts || watch.stalled()) break;
   }
   buttons_.setDownloadDataEnabled(true);
   buttons_.setSinceLastTimeEnabled(true);
