@@ -121,16 +121,17 @@ PalmCheck PalmCheckFromValue(std::string_view value) {
 int SeparationFromValue(std::string_view value) { return value == "2" ? 2 : 0; }
 
 std::optional<int> MeterTypeFromValue(std::string_view value) {
-  if (!StartsWithNumber(value)) return std::nullopt;
-  double number = LeadingNumberValue(value);
-  if (number == 1) return 1;
-  if (number == 2) return 2;
+  std::optional<double> number = WholeNumberValue(value);
+  if (!number) return std::nullopt;
+  if (*number == 1) return 1;
+  if (*number == 2) return 2;
   return 0;
 }
 
 std::optional<int16_t> ListPositionFromValue(std::string_view value, int entries) {
-  if (!StartsWithNumber(value)) return std::nullopt;
-  std::optional<int16_t> position = ToInt16HalfEven(LeadingNumberValue(value));
+  std::optional<double> number = WholeNumberValue(value);
+  if (!number) return std::nullopt;
+  std::optional<int16_t> position = ToInt16HalfEven(*number);
   if (!position || *position < -1 || *position >= entries) return std::nullopt;
   return position;
 }

@@ -88,9 +88,11 @@ PalmCheck PalmCheckFromValue(std::string_view value);
 int SeparationFromValue(std::string_view value);
 
 // Line 39, compared as a number: 1 and 2 select their option, any other number option 0.
+// Nothing when the value is not a number as a whole ("abc", "1x"): loading stops there.
 std::optional<int> MeterTypeFromValue(std::string_view value);
 
-// Lines 40 to 42: a list position from -1 (no selection) to entries - 1.
+// Lines 40 to 42: a list position from -1 (no selection) to entries - 1; nothing for a value
+// that is not a number as a whole, as above, or a position out of range.
 std::optional<int16_t> ListPositionFromValue(std::string_view value, int entries);
 
 struct PhoneEntry {

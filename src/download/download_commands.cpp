@@ -68,7 +68,8 @@ DownloadOutcome DownloadCommands::DownloadData() {
   view_.setStatusText("Downloading");
   buttons_.setDownloadDataEnabled(false);
   records_.clearCells();
-  int16_t result = DownloadMeterLog(link_, settings_, records_, view_, false);
+  StallWatch watch(link_.clock());
+  int16_t result = DownloadMeterLog(link_, settings_, records_, view_, false, watch);
   DownloadOutcome outcome = work.stopped() ? ReportStopped(result, view_) : ReportResult(result);
   buttons_.setDownloadDataEnabled(true);
   return outcome;
@@ -81,8 +82,10 @@ DownloadOutcome DownloadCommands::SinceLastTime() {
   buttons_.setSinceLastTimeEnabled(false);
   records_.clearCells();
   DownloadOutcome outcome;
+  // One watch for all attempts: a repeat that only reads the status again is no progress.
+  StallWatch watch(link_.clock());
   for (int attempts = 1;; ++attempts) {
-    const int16_t result = DownloadMeterLog(link_, settings_, records_, view_, true);
+    const int16_t result = DownloadMeterLog(link_, settings_, records_, view_, true, watch);
     if (work.stopped()) {
       outcome = ReportStopped(result, view_);
       break;
@@ -90,7 +93,7 @@ DownloadOutcome DownloadCommands::SinceLastTime() {
     outcome = ReportResult(result);
     bool retry = (outcome.result == kLogRead && !outcome.fileWritten) ||
                  (outcome.result != kLogRead && outcome.result != kNothingToRead);
-    if (!retry || attempts >= kSinceLastTimeAttempts) break;
+    if (!retry || attempts >= kSinceLastTimeAttempts || watch.stalled()) break;
   }
   buttons_.setDownloadDataEnabled(true);
   buttons_.setSinceLastTimeEnabled(true);

@@ -21,7 +21,8 @@ namespace {
 constexpr int kBlockBytes = 256;
 constexpr int kBlockTries = 8;
 constexpr int kChannelSetupPasses = 8;
-// Four unanswered set-up reads in a row end the download after about two minutes.
+// Four set-up reads in a row that go unanswered for their whole wait end the download after
+// about two minutes. A reply that fails its CRC says the meter is there: it is read again.
 constexpr int kSetupFailuresInARow = 4;
 constexpr int kSetupBank = 24;
 constexpr int kSetupWords = 100;
@@ -48,19 +49,27 @@ void WriteTitle(RecordTable& records, int column, const std::string& text) {
   records.setCell(1, column, text);
 }
 
-// Reads each channel's name until all eight are read; false after the pass limit, or as soon as
-// the meter has let several reads in a row go unanswered (each costs its 30-s limit).
+// Reads each channel's name until all eight are read; false after the pass limit, as soon as
+// the meter has let several reads in a row go unanswered (each costs its 30-s limit), or when the
+// download has stalled.
 bool ReadChannelSetup(MeterLink& link, const SettingsRecord& settings, RecordTable& records,
-                      DownloadView& view, std::array<std::string, RecordTable::kChannels>& names) {
+                      DownloadView& view, std::array<std::string, RecordTable::kChannels>& names,
+                      StallWatch& watch) {
   std::array<bool, RecordTable::kChannels> read{};
   int failuresInARow = 0;
   for (int pass = 0; pass < kChannelSetupPasses; ++pass) {
     for (int k = 1; k <= RecordTable::kChannels; ++k) {
       if (read[k - 1]) continue;
+      if (watch.stalled()) return false;
       if (!link.ReadLogBlock(settings.CommSlaveID, kSetupBank, 128 + k, 0, kSetupWords)) {
-        if (++failuresInARow >= kSetupFailuresInARow) return false;
+        if (link.lastReplyOutcome() != MeterLink::ReplyOutcome::NoReply) {
+          failuresInARow = 0;
+        } else if (++failuresInARow >= kSetupFailuresInARow) {
+          return false;
+        }
       } else {
         failuresInARow = 0;
+        watch.progressed();
         read[k - 1] = true;
         const std::string& reply = link.state().ReplyText;
         std::string name = reply.size() > kNameOffset
@@ -93,6 +102,12 @@ int ProgressPercent(int32_t bytesRead, int32_t byteCount) {
 
 int16_t DownloadMeterLog(MeterLink& link, const SettingsRecord& settings, RecordTable& records,
                          DownloadView& view, bool SinceLastTime) {
+  StallWatch watch(link.clock());
+  return DownloadMeterLog(link, settings, records, view, SinceLastTime, watch);
+}
+
+int16_t DownloadMeterLog(MeterLink& link, const SettingsRecord& settings, RecordTable& records,
+                         DownloadView& view, bool SinceLastTime, StallWatch& watch) {
   view.setProgress(0);
   LogPointer start;
   LogPointer read;
@@ -131,7 +146,7 @@ int16_t DownloadMeterLog(MeterLink& link, const SettingsRecord& settings, Record
   PreviousStamp previousStamp;
 
   std::array<std::string, RecordTable::kChannels> names;
-  if (!ReadChannelSetup(link, settings, records, view, names)) return kDownloadError;
+  if (!ReadChannelSetup(link, settings, records, view, names, watch)) return kDownloadError;
   for (int k = 1; k <= RecordTable::kChannels; ++k) {
     if (records.ChannelUsed[k - 1]) WriteTitle(records, k + 1, names[k - 1]);
   }
@@ -155,6 +170,10 @@ int16_t DownloadMeterLog(MeterLink& link, const SettingsRecord& settings, Record
 
   for (;;) {
     if (untilStartAgain <= 0) break;
+    if (watch.stalled()) {
+      result = kDownloadError;
+      break;
+    }
     if (!link.ReadLogBlock(settings.CommSlaveID, read.bank, read.high, read.low, blockSize / 2)) {
       if (++tries >= kBlockTries) {
         result = kDownloadError;
@@ -163,6 +182,7 @@ int16_t DownloadMeterLog(MeterLink& link, const SettingsRecord& settings, Record
       continue;
     }
     tries = 0;
+    watch.progressed();
     view.setProgress(ProgressPercent(bytesRead, byteCount));
     std::string_view block = link.state().ReplyText;
     if (static_cast<int32_t>(block.size()) > untilStartAgain)

@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "download/download_view.h"
+#include "download/stall_watch.h"
 #include "link/meter_link.h"
 #include "link/settings_record.h"
 #include "output/record_table.h"
@@ -14,5 +15,9 @@ namespace norvale {
 // Returns kLogRead, kNothingToRead or kDownloadError.
 int16_t DownloadMeterLog(MeterLink& link, const SettingsRecord& settings, RecordTable& records,
                          DownloadView& view, bool SinceLastTime);
+// The same, given up with kDownloadError once `watch` has seen no progress for its limit (looked
+// at before each read of the meter).
+int16_t DownloadMeterLog(MeterLink& link, const SettingsRecord& settings, RecordTable& records,
+                         DownloadView& view, bool SinceLastTime, StallWatch& watch);
 
 }  // namespace norvale

@@ -1,9 +1,9 @@
 #include "link/leading_number.h"
 
 #include <cfenv>
+#include <charconv>
 #include <cmath>
 #include <cstdint>
-#include <cstdlib>
 #include <string>
 
 namespace norvale {
@@ -12,6 +12,7 @@ namespace {
 struct Scan {
   double value = 0;
   bool found = false;
+  size_t end = 0;  // where the number (and blanks after it) ended
 };
 
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
@@ -46,8 +47,17 @@ Scan scanLeadingNumber(std::string_view text) {
     }
   }
   if (!seenDigit) return {};
-  double value = std::strtod(digits.c_str(), nullptr);
-  return {negative ? -value : value, true};
+  // from_chars reads "." whatever the user's locale; strtod would stop at it under a
+  // comma-decimal locale and read "3.5" as 3.
+  double value = 0;
+  auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
+  (void)end;
+  if (error == std::errc::result_out_of_range) {
+    // Too many whole digits overflow, as strtod's HUGE_VAL; a fraction too small to hold is 0.
+    const std::string_view whole = std::string_view(digits).substr(0, digits.find('.'));
+    value = whole.find_first_not_of('0') != std::string_view::npos ? HUGE_VAL : 0;
+  }
+  return {negative ? -value : value, true, i};
 }
 
 }  // namespace
@@ -55,6 +65,12 @@ Scan scanLeadingNumber(std::string_view text) {
 double LeadingNumberValue(std::string_view text) { return scanLeadingNumber(text).value; }
 
 bool StartsWithNumber(std::string_view text) { return scanLeadingNumber(text).found; }
+
+std::optional<double> WholeNumberValue(std::string_view text) {
+  Scan scan = scanLeadingNumber(text);
+  if (!scan.found || scan.end != text.size()) return std::nullopt;
+  return scan.value;
+}
 
 double RoundHalfEven(double value) {
   // nearbyint honours the current rounding mode; the default is to nearest, ties to even.

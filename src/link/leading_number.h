@@ -14,6 +14,10 @@ double LeadingNumberValue(std::string_view text);
 // tell "0" from "letters".
 bool StartsWithNumber(std::string_view text);
 
+// The value of a text that is a number as a whole (blanks ignored as above); nothing when
+// anything else follows the number ("1x") or there is none.
+std::optional<double> WholeNumberValue(std::string_view text);
+
 // Round to the nearest integer, halves to the even neighbour.
 double RoundHalfEven(double value);
 

@@ -65,11 +65,21 @@ bool MeterLink::failOpen(const PortStatus& status) {
   return false;
 }
 
+bool MeterLink::openAsChosen(const std::string& lineSettings) {
+  return openedAs_.commPort == settings_.CommPort && openedAs_.lineSettings == lineSettings &&
+         openedAs_.device == port_.deviceFor(settings_.CommPort);
+}
+
 bool MeterLink::OpenCommPort() {
   if (halted()) return false;
+  const std::string lineSettings = settings_.CommBaud + ",N,8,1";
+  // The port shown is the port used: another port, device or baud rate chosen since the port
+  // was opened takes effect with the next exchange, not only after a hang-up.
+  if (port_.portOpen() && !openAsChosen(lineSettings)) port_.setPortOpen(false);
   if (!port_.portOpen()) {
+    openedAs_ = {settings_.CommPort, lineSettings, port_.deviceFor(settings_.CommPort)};
     port_.setCommPort(settings_.CommPort);
-    if (PortStatus s = port_.setSettings(settings_.CommBaud + ",N,8,1"); !s.ok) return failOpen(s);
+    if (PortStatus s = port_.setSettings(lineSettings); !s.ok) return failOpen(s);
     port_.setInputLen(0);
     port_.setBinaryInputMode(true);
     if (PortStatus s = port_.setPortOpen(true); !s.ok) return failOpen(s);
@@ -147,16 +157,22 @@ void MeterLink::FoldReplyCrc(const std::string& frame) {
 void MeterLink::send(SentRequest& sent, bool again) {
   trace(again ? TraceEvent::Resent : TraceEvent::Sent, sent.request);
   port_.output(sent.request);
-  ++sent.unanswered;
+  sent.unansweredAt.push_back(clock_.timeOfDay());
 }
 
-// A frame that would answer the previous request, whose copies went out after its answer, is
-// one of their late answers: taken for this request it would put every later reply one behind.
-bool MeterLink::isLateAnswer(std::string_view frame, const std::string& request) {
-  if (previous_.unanswered <= 0 || previous_.request == request) return false;
-  if (!FrameFits(frame, previous_.shape)) return false;
-  if (SecondsBetween(previous_.lastSentAt, clock_.timeOfDay()) > kLateAnswerSeconds) return false;
-  --previous_.unanswered;
+// A frame that would answer the previous request, whose copies went out after its answer or
+// went unanswered, is one of their late answers: the meter answers in order, so it comes before
+// this request's own. Taken for this request it would put every later reply one behind; that
+// holds for the same request asked again (a live poll after one that gave up) too.
+bool MeterLink::isLateAnswer(std::string_view frame) {
+  std::vector<double>& copies = previous_.unansweredAt;
+  const double now = clock_.timeOfDay();
+  // A copy unanswered for longer than any meter takes will not be answered any more.
+  while (!copies.empty() && SecondsBetween(copies.front(), now) > kLateAnswerSeconds) {
+    copies.erase(copies.begin());
+  }
+  if (copies.empty() || !FrameFits(frame, previous_.shape)) return false;
+  copies.erase(copies.begin());
   return true;
 }
 
@@ -184,22 +200,39 @@ void MeterLink::traceUnscanned(const ReplyShape& shape) {
 MeterLink::ReplyOutcome MeterLink::Exchange(const std::string& request, const ReplyShape& shape,
                                             Resend resend, double giveUpSeconds,
                                             std::string& frame) {
-  SentRequest sent{request, shape, 0, 0};
-  if (previous_.request == request) sent.unanswered = previous_.unanswered;
+  SentRequest sent{request, shape, {}};
+  // Late answers dropped as the answers to the same request asked by the exchange before.
+  int lateForSameRequest = 0;
   auto finish = [&](ReplyOutcome outcome) {
     if (outcome == ReplyOutcome::NoReply && !halted() && trace_) {
       traceUnscanned(shape);
       trace(TraceEvent::GaveUp, request);
     }
-    if (outcome != ReplyOutcome::NoReply && sent.unanswered > 0) --sent.unanswered;
-    previous_ = sent;
+    std::vector<double>& copies = sent.unansweredAt;
+    if (outcome != ReplyOutcome::NoReply && !copies.empty()) copies.erase(copies.begin());
+    if (previous_.request == request) {
+      if (outcome == ReplyOutcome::NoReply && lateForSameRequest > 0) {
+        // One answer came for an earlier copy and this one together: it may have been this
+        // one's, the earlier request lost on the line. Counting this copy as unanswered would
+        // drop the next exchange's own answer too, and so on for ever: start in step instead.
+        copies.clear();
+      } else {
+        // Earlier copies still unanswered are answered before this one's copies.
+        const double now = clock_.timeOfDay();
+        std::vector<double> earlier;
+        for (double at : previous_.unansweredAt) {
+          if (SecondsBetween(at, now) <= kLateAnswerSeconds) earlier.push_back(at);
+        }
+        copies.insert(copies.begin(), earlier.begin(), earlier.end());
+      }
+    }
+    previous_ = std::move(sent);
     return outcome;
   };
 
   send(sent, false);
   pump_.yieldOnce();
   double now = clock_.timeOfDay();
-  sent.lastSentAt = now;
   double resendMark = RoundHalfEven(now);
   double giveUpMark = resendMark;
   double baud = LeadingNumberValue(settings_.CommBaud);
@@ -235,13 +268,18 @@ MeterLink::ReplyOutcome MeterLink::Exchange(const std::string& request, const Re
           break;
         }
         std::string_view front(received_.data(), scan.length);
-        const bool late = scan.kind == ReplyScanKind::Reply && isLateAnswer(front, request);
+        // A request that is sent again within its own wait takes any answer to any of its
+        // copies; one that is not (a live poll) drops the answers of the poll before.
+        const bool sameRequest = previous_.request == request;
+        const bool late = scan.kind == ReplyScanKind::Reply &&
+                          (!sameRequest || resend == Resend::Never) && isLateAnswer(front);
+        if (late && sameRequest) ++lateForSameRequest;
         bool drop =
             scan.kind == ReplyScanKind::Noise || scan.kind == ReplyScanKind::OtherFrame || late;
         trace(late ? TraceEvent::LateAnswer : TraceEventOf(scan.kind), front);
-        if (scan.kind == ReplyScanKind::OtherFrame && previous_.unanswered > 0 &&
+        if (scan.kind == ReplyScanKind::OtherFrame && !previous_.unansweredAt.empty() &&
             FrameFits(front, previous_.shape)) {
-          --previous_.unanswered;
+          previous_.unansweredAt.erase(previous_.unansweredAt.begin());
         }
         if (drop) {
           received_.erase(0, scan.length);
@@ -271,7 +309,6 @@ MeterLink::ReplyOutcome MeterLink::Exchange(const std::string& request, const Re
           if (now - giveUpMark >= giveUpSeconds) return finish(ReplyOutcome::NoReply);
           // What has arrived is kept: a late reply may still complete.
           send(sent, true);
-          sent.lastSentAt = now;
           resendMark = RoundHalfEven(now);
         }
         break;
@@ -283,7 +320,6 @@ MeterLink::ReplyOutcome MeterLink::Exchange(const std::string& request, const Re
           received_.clear();
           needed = shape.length;
           send(sent, true);
-          sent.lastSentAt = now;
           resendMark = RoundHalfEven(now);
         }
         if (now > giveUpMark + giveUpSeconds) return finish(ReplyOutcome::NoReply);
@@ -311,9 +347,11 @@ MeterLink::ReplyOutcome MeterLink::Transact(int function, int slave, const std::
                                             const ReplyShape& shape, Resend resend,
                                             double giveUpSeconds, std::string& reply) {
   Transaction transaction(*this);
+  lastOutcome_ = ReplyOutcome::NoReply;
   if (!transaction.acquired() || !BeginExchange(function, slave)) return ReplyOutcome::NoReply;
   ReplyOutcome outcome = Exchange(SealRequest(frame), shape, resend, giveUpSeconds, reply);
   if (outcome != ReplyOutcome::NoReply) FoldReplyCrc(reply);
+  lastOutcome_ = outcome;
   return outcome;
 }
 

@@ -3,6 +3,7 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "link/clock.h"
 #include "link/event_pump.h"
@@ -80,6 +81,10 @@ class MeterLink {
   ReplyOutcome Transact(int function, int slave, const std::string& frame, const ReplyShape& shape,
                         Resend resend, double giveUpSeconds, std::string& reply);
 
+  // How the last transaction ended: a caller that reads again tells a damaged reply (the meter
+  // is there) from silence.
+  ReplyOutcome lastReplyOutcome() const { return lastOutcome_; }
+
   // The program is ending: every wait ends at once, the port is closed, and no exchange starts
   // again.
   void Shutdown();
@@ -105,16 +110,16 @@ class MeterLink {
   struct SentRequest {
     std::string request;
     ReplyShape shape;
-    int unanswered = 0;
-    double lastSentAt = 0;
+    std::vector<double> unansweredAt;  // when each copy went out, oldest first
   };
   void send(SentRequest& sent, bool again);
   void traceUnscanned(const ReplyShape& shape);
   void trace(TraceEvent event, std::string_view bytes) {
     if (trace_) trace_->traced(event, bytes);
   }
-  bool isLateAnswer(std::string_view frame, const std::string& request);
+  bool isLateAnswer(std::string_view frame);
   bool failOpen(const PortStatus& status);
+  bool openAsChosen(const std::string& lineSettings);
 
   const SettingsRecord& settings_;
   SerialPort& port_;
@@ -123,9 +128,16 @@ class MeterLink {
   PortErrorReporter reportPortError_;
   LinkState state_;
   bool busy_ = false;
+  ReplyOutcome lastOutcome_ = ReplyOutcome::NoReply;
   bool shutDown_ = false;
   std::string received_;  // taken from the port, not yet part of a reply
   SentRequest previous_;
+  // What the open port was opened with, to tell it from the port and settings chosen now.
+  struct OpenedAs {
+    int16_t commPort = 0;
+    std::string lineSettings;
+    std::string device;
+  } openedAs_;
   LinkTrace* trace_ = nullptr;
 };
 

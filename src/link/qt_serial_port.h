@@ -20,6 +20,7 @@ class QtSerialPort : public QObject, public SerialPort {
   explicit QtSerialPort(DeviceResolver resolver, QObject* parent = nullptr);
 
   void setCommPort(int number) override;
+  std::string deviceFor(int number) override { return resolver_ ? resolver_(number) : ""; }
   PortStatus setSettings(const std::string& settings) override;
   void setInputLen(int count) override;
   void setBinaryInputMode(bool binary) override;

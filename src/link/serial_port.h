@@ -20,6 +20,9 @@ class SerialPort {
   virtual ~SerialPort() = default;
 
   virtual void setCommPort(int number) = 0;
+  // The device that port number `number` opens at this moment (a "comN" link may have been
+  // pointed elsewhere meanwhile); empty for ports that have no such name.
+  virtual std::string deviceFor(int /*number*/) { return {}; }
   // Line settings as "<baud>,N,8,1"; refused when the text is not acceptable.
   virtual PortStatus setSettings(const std::string& settings) = 0;
   // How many bytes one input() takes; 0 means all that are waiting.

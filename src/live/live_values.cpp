@@ -2,9 +2,9 @@
 
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <cmath>
 #include <cstddef>
-#include <cstdio>
 #include <string_view>
 
 #include "download/meter_float.h"
@@ -52,12 +52,17 @@ double VelocityUnitFactor(int index) { return index == 1 ? kFeetToMetres : 1; }
 std::string FormatFlow(double value, int formatIndex) {
   const int places = formatIndex == 0 ? 0 : formatIndex == 2 ? 2 : formatIndex == 3 ? 3 : 1;
   if (!std::isfinite(value)) return PlainNumberText(value);
-  // Halves round away from zero, as a format pattern does; printf alone would round 2.25 to 2.2.
+  // Halves round away from zero, as a format pattern does; fixed-form conversion alone would
+  // round 2.25 to 2.2.
   const double scale = std::pow(10.0, places);
   const double rounded = std::round(value * scale) / scale;
+  // Any double in fixed form, with its point and up to three places: well under 400 characters.
+  // to_chars writes "." whatever the locale.
   char text[400];
-  std::snprintf(text, sizeof text, "%.*f", places, std::isfinite(rounded) ? rounded : value);
-  std::string out(text);
+  const auto written =
+      std::to_chars(text, text + sizeof text, std::isfinite(rounded) ? rounded : value,
+                    std::chars_format::fixed, places);
+  std::string out(text, written.ptr);
   // "#" digits: no zero before the point, none after the last significant fraction digit.
   if (places > 0) {
     while (out.back() == '0') out.pop_back();

@@ -156,9 +156,16 @@ TEST(SettingsFile, SlaveIdIsTheLeadingNumberRoundedHalfToEven) {
 }
 
 TEST(SettingsFile, MeterTypeAndListPositionsMustBeNumbers) {
-  const std::pair<const char*, std::optional<int>> types[] = {
-      {"0", 0},          {" 1", 1}, {"2", 2}, {"3", 0}, {"1.5", 0}, {"abc", std::nullopt},
-      {"", std::nullopt}};
+  const std::pair<const char*, std::optional<int>> types[] = {{"0", 0},
+                                                              {" 1", 1},
+                                                              {"2", 2},
+                                                              {"3", 0},
+                                                              {"1.5", 0},
+                                                              {"abc", std::nullopt},
+                                                              {"", std::nullopt},
+                                                              {"1x", std::nullopt},
+                                                              {"2 x", std::nullopt},
+                                                              {" 2 ", 2}};
   for (const auto& [value, type] : types) EXPECT_EQ(MeterTypeFromValue(value), type) << value;
 
   struct PositionCase {
@@ -174,6 +181,9 @@ TEST(SettingsFile, MeterTypeAndListPositionsMustBeNumbers) {
       {"-2", 15, std::nullopt},
       {"abc", 2, std::nullopt},
       {"99999", 15, std::nullopt},
+      {"1x", 15, std::nullopt},
+      {"-1-", 15, std::nullopt},
+      {" 3 ", 15, 3},
   };
   for (const PositionCase& p : positions) {
     EXPECT_EQ(ListPositionFromValue(p.value, p.entries), p.position) << p.value;

@@ -34,6 +34,29 @@ INSTANTIATE_TEST_SUITE_P(
         DayCase{{2021, 13, 1}, false, {2021, 13, 1}}, DayCase{{2021, 1, 0}, false, {2021, 1, 0}},
         DayCase{{0, 1, 1}, false, {0, 1, 1}}));
 
+// The last day of every month, and of a leap February: valid, one day more is not, and a
+// midnight record of that day moves on to the first of the next month.
+TEST(LogDate, EveryMonthEndsOnItsLastDay) {
+  struct MonthEnd {
+    int year, month, lastDay;
+  };
+  const MonthEnd ends[] = {{2021, 1, 31}, {2021, 2, 28}, {2024, 2, 29},  {2021, 3, 31},
+                           {2021, 4, 30}, {2021, 5, 31}, {2021, 6, 30},  {2021, 7, 31},
+                           {2021, 8, 31}, {2021, 9, 30}, {2021, 10, 31}, {2021, 11, 30},
+                           {2021, 12, 31}};
+  for (const MonthEnd& e : ends) {
+    const LogDate last{e.year, e.month, e.lastDay};
+    SCOPED_TRACE(UsDateText(last));
+    EXPECT_EQ(DaysInMonth(e.year, e.month), e.lastDay);
+    EXPECT_TRUE(IsValidDate(last));
+    EXPECT_FALSE(IsValidDate({e.year, e.month, e.lastDay + 1}));
+    const LogDate next =
+        e.month == 12 ? LogDate{e.year + 1, 1, 1} : LogDate{e.year, e.month + 1, 1};
+    EXPECT_EQ(NextDay(last), next);
+    EXPECT_EQ(NextDay({e.year, e.month, e.lastDay - 1}), last);
+  }
+}
+
 TEST(LogTime, HoursAndMinutesMustExist) {
   EXPECT_TRUE(IsValidTime({23, 59, 0}));
   EXPECT_TRUE(IsValidTime({0, 0, 0}));

@@ -37,6 +37,10 @@ INSTANTIATE_TEST_SUITE_P(
         FloatCase{0x80, 0x00, 0x00, 0x00, -1e-37}, FloatCase{0x80, 0xFF, 0xFF, 0xFF, -1e-37},
         // Exponent above 252: the largest stand-ins.
         FloatCase{0x7F, 0x80, 0x00, 0x00, 1e37}, FloatCase{0xFF, 0x80, 0x00, 0x00, -1e37},
+        // Negative at the cap and beyond: exponents 253 and 254 with the smallest and the
+        // largest mantissa (without the cap, FE 80 00 00 would be about -8.5E37).
+        FloatCase{0xFE, 0x80, 0x00, 0x00, -1e37}, FloatCase{0xFE, 0xFF, 0xFF, 0xFF, -1e37},
+        FloatCase{0xFF, 0x00, 0x00, 0x00, -1e37}, FloatCase{0xFF, 0x7F, 0xFF, 0xFF, -1e37},
         FloatCase{0x7E, 0x80, 0x00, 0x00, 1e37},
         // Exponent 252 with a full mantissa is 2^126 (about 8.5E37): capped on the positive
         // side only.

@@ -286,19 +286,43 @@ TEST_F(LinkFixture, PortThatCannotOpenShowsTheMessageOnceUntilReset) {
   EXPECT_EQ(messages.size(), 2u);
 }
 
-// DTR goes up once per open, not with every exchange.
-TEST_F(LinkFixture, OpenPortIsLeftAsItIs) {
-  ASSERT_TRUE(link.OpenCommPort());
-  EXPECT_EQ(port.settings, "9600,N,8,1");
-  EXPECT_TRUE(port.binaryMode);
-  EXPECT_TRUE(port.dtr);
-  settings.CommBaud = "38400";
-  settings.CommPort = 3;
-  EXPECT_TRUE(link.OpenCommPort());
-  EXPECT_EQ(port.settings, "9600,N,8,1");
-  EXPECT_EQ(port.commPort, 1);
-  EXPECT_EQ(port.opens, 1);
-  EXPECT_EQ(port.dtrCalls, 1);
+// The port stays open between exchanges, DTR raised once per open; another port, baud rate or
+// device behind the port number closes it and opens the one now chosen.
+TEST_F(LinkFixture, OpenPortIsKeptUntilThePortOrItsSettingsChange) {
+  struct Case {
+    const char* change;
+    std::function<void(LinkFixture&)> apply;
+    int opens;
+    int commPort;
+    const char* lineSettings;
+  };
+  const Case cases[] = {
+      {"nothing", [](LinkFixture&) {}, 1, 1, "9600,N,8,1"},
+      {"port number", [](LinkFixture& f) { f.settings.CommPort = 2; }, 2, 2, "9600,N,8,1"},
+      {"baud rate", [](LinkFixture& f) { f.settings.CommBaud = "38400"; }, 2, 1, "38400,N,8,1"},
+      {"device of the number", [](LinkFixture& f) { f.port.devices[1] = "/dev/ttyUSB0"; }, 2, 1,
+       "9600,N,8,1"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.change);
+    settings.CommPort = 1;
+    settings.CommBaud = "9600";
+    port.devices = {{1, "/dev/ttyS0"}, {2, "/dev/ttyS1"}};
+    port.setPortOpen(false);
+    port.opens = 0;
+    port.dtrCalls = 0;
+    ASSERT_TRUE(link.OpenCommPort());
+    EXPECT_TRUE(port.binaryMode);
+    EXPECT_TRUE(port.dtr);
+    c.apply(*this);
+    answerWith(HoldingRegistersReply(std::string(16, '\x01')));
+    EXPECT_TRUE(link.ReadHoldingRegisters(1, 0, 76, 8));
+    EXPECT_TRUE(link.OpenCommPort());
+    EXPECT_EQ(port.opens, c.opens);
+    EXPECT_EQ(port.dtrCalls, c.opens);
+    EXPECT_EQ(port.commPort, c.commPort);
+    EXPECT_EQ(port.settings, c.lineSettings);
+  }
 }
 
 TEST_F(LinkFixture, WaitForReplyTakesExactlyTheOldestBytes) {

@@ -4,8 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
+#include <cstdint>
+#include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "link/crc16.h"
@@ -108,6 +112,81 @@ TEST_F(CycleTest, KeysGoOutOnePerTickInOrderAndAnUnacknowledgedKeyIsSentAgain) {
   EXPECT_EQ(boxes.lines[0], "Line at 24" + std::string(10, '\x9D'));
   EXPECT_EQ(boxes.lines[3], "Line at 54" + std::string(10, '\x9D'));
   EXPECT_EQ(boxes.lines[4], "old 4");
+}
+
+// A meter that answers poll i (from 1) with the flow i, `delays[i - 1]` seconds after the
+// request (negative: the request was lost on the line), always in the order asked.
+struct LateLiveMeter {
+  LateLiveMeter(testing::FakeSerialPort& port, testing::FakeClock& clock,
+                std::vector<double> delays)
+      : port_(port), clock_(clock), delays_(std::move(delays)) {
+    port.onOutput = [this](const std::string&) {
+      const size_t poll = ++polls_;
+      const double delay = poll <= delays_.size() ? delays_[poll - 1] : 0.05;
+      if (delay < 0) return;
+      const double due = std::max(clock_.now + delay, due_.empty() ? 0 : due_.back().first);
+      const float flow = static_cast<float>(poll);
+      uint32_t bits = 0;
+      std::memcpy(&bits, &flow, sizeof bits);
+      std::string block =
+          Bytes({int(bits >> 24), int(bits >> 16 & 0xFF), int(bits >> 8 & 0xFF), int(bits & 0xFF)});
+      block.resize(20, '\0');
+      due_.push_back({due, WithCrc(Bytes({1, 0x63, 0x00, 0x14}) + block)});
+    };
+  }
+  void deliverDue() {
+    while (!due_.empty() && due_.front().first <= clock_.now) {
+      port_.receive(due_.front().second);
+      due_.erase(due_.begin());
+    }
+  }
+
+ private:
+  testing::FakeSerialPort& port_;
+  testing::FakeClock& clock_;
+  std::vector<double> delays_;
+  size_t polls_ = 0;
+  std::vector<std::pair<double, std::string>> due_;
+};
+
+// Polls once a second, as norvale-cli live and the window's timer do: a reply that comes after
+// its poll gave up is an answer to that poll, never shown as the next poll's values. A poll
+// whose only answer was taken for the one before shows nothing, and the next is in step again.
+TEST(LiveLateReplies, AreNeverShownAsTheNextPollsValues) {
+  struct Case {
+    const char* meter;
+    std::vector<double> delays;
+    std::vector<std::string> shown;  // "-" for a poll that shows nothing new
+  };
+  const Case cases[] = {
+      {"prompt", {0.05, 0.05, 0.05}, {"1.", "2.", "3."}},
+      {"reply 2 comes 1.8 s late", {0.05, 1.8, 0.05, 0.05}, {"1.", "-", "3.", "4."}},
+      {"reply 2 comes 2.4 s late", {0.05, 2.4, 0.05, 0.05, 0.05}, {"1.", "-", "-", "4.", "5."}},
+      {"request 2 is lost", {0.05, -1, 0.05, 0.05, 0.05}, {"1.", "-", "-", "4.", "5."}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.meter);
+    SettingsRecord settings;
+    settings.CommPort = 1;
+    settings.CommBaud = "9600";
+    testing::FakeSerialPort port;
+    testing::FakeClock clock;
+    testing::FakeEventPump pump(clock);
+    MeterLink link(settings, port, clock, pump, nullptr);
+    LateLiveMeter meter(port, clock, c.delays);
+    pump.onRound = [&] { meter.deliverDue(); };
+    std::vector<std::string> shown;
+    for (size_t poll = 0; poll < c.shown.size(); ++poll) {
+      const double start = clock.now;
+      Boxes boxes;
+      shown.push_back(RunLiveCycle(link, 1, {3, 0, -1, false}, boxes)
+                          ? boxes.lines[0].substr(std::string("Flow = ").size())
+                          : "-");
+      if (clock.now < start + 1) clock.advance(start + 1 - clock.now);
+      meter.deliverDue();
+    }
+    EXPECT_EQ(shown, c.shown);
+  }
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "live/keypad.h"
+#include "support/comma_locale.h"
 
 namespace norvale {
 namespace {
@@ -36,6 +37,45 @@ TEST(LiveValues, WorkedValuesAndFormats) {
   EXPECT_EQ(DecodeLiveBlock(Block({0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF}))
                 .reverseTotal,
             255 * 65536 + 255 * 4096 + 255 * 256 + 255);
+}
+
+// The flow line of a meter reading 1000 CFS in each unit of the list, with "#.###".
+struct UnitLine {
+  int index;
+  const char* unit;
+  const char* flow;
+};
+constexpr UnitLine kUnitLines[] = {
+    {0, "GPM", "Flow = 448831."},     {1, "GPD", "Flow = 646316841.6"},
+    {2, "MGD", "Flow = 646.316"},     {3, "CFS", "Flow = 1000."},
+    {4, "CFM", "Flow = 60000."},      {5, "CFD", "Flow = 86400000."},
+    {6, "LPS", "Flow = 28317.016"},   {7, "LPM", "Flow = 1699200."},
+    {8, "LPD", "Flow = 2446590180."}, {9, "MLD", "Flow = 2446.589"},
+    {10, "M3S", "Flow = 28.32"},      {11, "M3H", "Flow = 101952."},
+    {12, "M3D", "Flow = 2446848."},   {13, "IGM", "Flow = 373830."},
+    {14, "BPH", "Flow = 641100."},
+};
+
+void ExpectEveryUnitsFlowLine() {
+  LiveValues thousand;
+  thousand.flow = 1000;
+  thousand.velocity = 2.5;
+  for (const UnitLine& u : kUnitLines) {
+    LiveLines lines = FormatLiveLines(thousand, {u.index, 3, -1, false});
+    EXPECT_EQ(lines.flow, u.flow) << u.unit;
+    EXPECT_EQ(lines.velocity, "Velocity = 2.5") << u.unit;
+  }
+}
+
+TEST(LiveValues, FlowLineOfEveryUnit) { ExpectEveryUnitsFlowLine(); }
+
+// A German or French user's locale writes "448,83" with printf; the meter display never does.
+TEST(LiveValues, LinesKeepThePointUnderACommaDecimalLocale) {
+  testing::ScopedCommaLocale comma;
+  if (!comma.active()) GTEST_SKIP() << testing::CommaDecimalLocale().skipReason;
+  ExpectEveryUnitsFlowLine();
+  EXPECT_EQ(FormatFlow(1234.567, 2), "1234.57");
+  EXPECT_EQ(PlainNumberText(-3.183), "-3.183");
 }
 
 TEST(LiveValues, AlarmLabelsByBitAndMeterType) {

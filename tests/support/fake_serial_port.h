@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,10 @@ namespace norvale::testing {
 class FakeSerialPort : public SerialPort {
  public:
   void setCommPort(int number) override { commPort = number; }
+  std::string deviceFor(int number) override {
+    auto device = devices.find(number);
+    return device == devices.end() ? std::string() : device->second;
+  }
   PortStatus setSettings(const std::string& text) override;
   void setInputLen(int count) override { inputLen = count; }
   void setBinaryInputMode(bool binary) override { binaryMode = binary; }
@@ -47,6 +52,8 @@ class FakeSerialPort : public SerialPort {
   int outDiscards = 0;
   std::string received;
   std::vector<std::string> writes;
+  // The device each port number names, for deviceFor.
+  std::map<int, std::string> devices;
   // When set, opening fails with this reason.
   std::string openFailure;
   std::function<void(const std::string&)> onOutput;
