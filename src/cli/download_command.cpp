@@ -24,20 +24,16 @@ class PrintedDialerStatus : public DialerView {
  public:
   explicit PrintedDialerStatus(TerminalDownloadView& view) : view_(view) {}
 
-  // A modem reply grows a byte at a time: each of its lines is printed once, when complete.
-  // Any other text is the dialer's own and printed as it is.
+  // "Dialing N" shows again once the modem said OK: on a terminal once is enough.
   void setDialerStatus(const std::string& text) override {
-    const bool grows = text.size() > shown_.size() && text.compare(0, shown_.size(), shown_) == 0;
-    shown_ = text;
-    if (!grows) {
-      linesDone_ = 0;
-      if (text.find_first_of("\r\n") == std::string::npos) {
-        if (!text.empty()) view_.printLine(text);
-        return;
-      }
-    }
-    for (size_t end; (end = text.find_first_of("\r\n", linesDone_)) != std::string::npos;) {
-      const std::string line = text.substr(linesDone_, end - linesDone_);
+    if (!text.empty() && text != lastText_) view_.printLine(text);
+    lastText_ = text;
+  }
+  // A reply grows a byte at a time: each of its lines is printed once, when complete.
+  void setModemReply(const std::string& reply) override {
+    if (reply.size() <= linesDone_) linesDone_ = 0;  // a new reply
+    for (size_t end; (end = reply.find_first_of("\r\n", linesDone_)) != std::string::npos;) {
+      const std::string line = reply.substr(linesDone_, end - linesDone_);
       linesDone_ = end + 1;
       if (!line.empty()) view_.printLine("Modem: " + line);
     }
@@ -45,7 +41,7 @@ class PrintedDialerStatus : public DialerView {
 
  private:
   TerminalDownloadView& view_;
-  std::string shown_;
+  std::string lastText_;
   size_t linesDone_ = 0;
 };
 

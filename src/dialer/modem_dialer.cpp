@@ -39,7 +39,7 @@ void TakeWaitingByte(MeterLink& link, std::string& reply, DialerView& view) {
   if (link.port().inBufferCount() <= 0 || !link.WaitForReply(1)) return;
   if (link.state().ReplyBuffer.empty()) return;
   reply += link.state().ReplyBuffer[0];
-  view.setDialerStatus(reply);
+  view.setModemReply(reply);
 }
 
 void WaitYielding(MeterLink& link, double seconds) {

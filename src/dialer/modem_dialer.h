@@ -14,6 +14,8 @@ class DialerView {
   // What the dialer waits for now and how long it will wait ("" when it waits for nothing), so a
   // silent modem does not look like a dialer that hangs.
   virtual void setDialerWait(const std::string& text) { (void)text; }
+  // The modem's reply so far, grown by a byte; the status line shows it as it is.
+  virtual void setModemReply(const std::string& reply) { setDialerStatus(reply); }
 };
 
 enum class DialResult { PortNotOpened, Connected, CouldNotConnect, Aborted };
