@@ -8,10 +8,13 @@
 #include <QRadioButton>
 #include <QStringList>
 #include <QVBoxLayout>
+#include <array>
+#include <string_view>
 
 #include "app/control_factory.h"
 #include "app/window_controls.h"
 #include "app/window_tabs.h"
+#include "live/live_units.h"
 
 namespace norvale {
 namespace {
@@ -20,6 +23,19 @@ namespace {
 constexpr const char* kKeypadCaptions[16] = {"1",    "2",       "3",     "Help / .", "4", "5",
                                              "6",    "Up/Next", "7",     "8",        "9", "Down",
                                              "Menu", "0",       "Enter", "2nd"};
+
+std::string_view NameOf(const FlowUnit& unit) { return unit.name; }
+std::string_view NameOf(std::string_view name) { return name; }
+
+template <typename Entry, size_t N>
+QStringList Captions(const std::array<Entry, N>& table) {
+  QStringList captions;
+  for (const Entry& entry : table) {
+    const std::string_view name = NameOf(entry);
+    captions << QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size()));
+  }
+  return captions;
+}
 
 // An editable unit box: its initial text shows with no list position until one is chosen.
 QGroupBox* UnitFrame(QGroupBox*& frame, const char* frameName, const QString& caption,
@@ -93,13 +109,11 @@ QWidget* BuildDisplayMeterTab(WindowControls& c) {
   left->addWidget(BuildMeterType(c));
   left->addWidget(c.Command9);
   left->addWidget(UnitFrame(c.Frame12, "Frame12", QStringLiteral("Flow Units"), c.Combo1, "Combo1",
-                            {"GPM", "GPD", "MGD", "CFS", "CFM", "CFD", "LPS", "LPM", "LPD", "MLD",
-                             "M3S", "M3H", "M3D", "IGM", "BPH"},
-                            QStringLiteral("CFS")));
+                            Captions(kFlowUnits), QStringLiteral("CFS")));
   left->addWidget(UnitFrame(c.Frame14, "Frame14", QStringLiteral("Flow Format"), c.Combo3, "Combo3",
-                            {"#.", "#.#", "#.##", "#.###"}, QStringLiteral("#.##")));
+                            Captions(kFlowFormats), QStringLiteral("#.##")));
   left->addWidget(UnitFrame(c.Frame15, "Frame15", QStringLiteral("Velocity Units"), c.Combo4,
-                            "Combo4", {"FPS", "MPS"}, QStringLiteral("FPS")));
+                            "Combo4", Captions(kVelocityUnits), QStringLiteral("FPS")));
   left->addStretch(1);
 
   auto* right = new QVBoxLayout;

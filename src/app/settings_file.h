@@ -8,6 +8,8 @@
 #include <utility>
 #include <vector>
 
+#include "link/baud_rates.h"
+
 namespace norvale {
 
 // "KX40dwn.ini": 44 positional lines "[Key]=value", each ended by CR LF. Values are written in
@@ -16,10 +18,6 @@ inline constexpr char kSettingsFileName[] = "KX40dwn.ini";
 inline constexpr int kSettingsLineCount = 44;
 inline constexpr int kPhoneBookEntries = 10;
 inline constexpr char kDefaultDatabasePath[] = "c:\\Palm\\UserName\\Backup\\DBFLW2.pdb";
-
-// Captions of the baud options, in option order.
-inline constexpr std::array<std::string_view, 7> kBaudRates = {"1200",  "2400",  "4800", "9600",
-                                                               "14400", "19200", "38400"};
 
 // The file WriteDefaultSettings creates. Its lines 3 and 43 carry keys the reader does not know
 // ("[CommFlow]", "[TotalUnits]"); files written by older versions look like this.

@@ -9,6 +9,8 @@
 #include <ctime>
 #include <optional>
 
+#include "link/baud_rates.h"
+#include "live/live_units.h"
 #include "output/dated_file_name.h"
 
 namespace norvale {
@@ -183,19 +185,15 @@ constexpr std::array<OptionRule, 21> kOptionRules{{
 constexpr int kSmallestSide = 100;
 constexpr int kLargestSide = 8000;
 
-constexpr std::array<const char*, 7> kBaudRates{"1200",  "2400",  "4800", "9600",
-                                                "14400", "19200", "38400"};
-constexpr std::array<const char*, 15> kFlowUnits{"GPM", "GPD", "MGD", "CFS", "CFM",
-                                                 "CFD", "LPS", "LPM", "LPD", "MLD",
-                                                 "M3S", "M3H", "M3D", "IGM", "BPH"};
-constexpr std::array<const char*, 4> kFlowFormats{"#.", "#.#", "#.##", "#.###"};
-constexpr std::array<const char*, 2> kVelocityUnits{"FPS", "MPS"};
 constexpr std::array<const char*, 3> kMeters{"KX50", "KX60", "KX90"};
 
-template <size_t N>
-int positionIn(const std::array<const char*, N>& list, const std::string& text) {
+std::string_view NameOf(const FlowUnit& unit) { return unit.name; }
+std::string_view NameOf(std::string_view name) { return name; }
+
+template <typename Entry, size_t N>
+int positionIn(const std::array<Entry, N>& list, const std::string& text) {
   for (size_t i = 0; i < N; ++i) {
-    if (text == list[i]) return static_cast<int>(i);
+    if (text == NameOf(list[i])) return static_cast<int>(i);
   }
   return -1;
 }
@@ -253,7 +251,9 @@ std::string takeValue(const std::string& name, const std::string& text, CliOptio
   if (name == "baud") {
     options.baud = text;
     if (positionIn(kBaudRates, text) >= 0) return {};
-    return "baud rate \"" + text + "\" is not one of 1200, 2400, 4800, 9600, 14400, 19200, 38400";
+    std::string rates;
+    for (std::string_view rate : kBaudRates) rates.append(rates.empty() ? "" : ", ").append(rate);
+    return "baud rate \"" + text + "\" is not one of " + rates;
   }
   if (name == "slave") {
     if (parseNumber(text, 0, 255, options.slave)) return {};

@@ -8,14 +8,12 @@
 #include <string_view>
 
 #include "download/meter_float.h"
+#include "live/live_units.h"
 #include "output/number_text.h"
 
 namespace norvale {
 namespace {
 
-constexpr std::array<double, 15> kFlowUnitFactors = {
-    448.831,    646316.8416, 0.646316, 1,       60,       86400,  28.317016, 1699.2,
-    2446590.18, 2.446589,    0.02832,  101.952, 2446.848, 373.83, 641.1};
 constexpr double kFeetToMetres = 0.3048;
 constexpr std::array<const char*, 6> kAlarmLabels = {" Setpoint 1 ",  " Setpoint 2 ",
                                                      " Setpoint 3 ",  " Lost Signal ",
@@ -43,8 +41,9 @@ LiveValues DecodeLiveBlock(std::string_view block) {
 }
 
 double FlowUnitFactor(int index) {
-  return index >= 0 && index < static_cast<int>(kFlowUnitFactors.size()) ? kFlowUnitFactors[index]
-                                                                         : 1;
+  return index >= 0 && index < static_cast<int>(kFlowUnits.size())
+             ? kFlowUnits[static_cast<size_t>(index)].perCubicFootPerSecond
+             : 1;
 }
 
 double VelocityUnitFactor(int index) { return index == 1 ? kFeetToMetres : 1; }

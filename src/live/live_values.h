@@ -25,8 +25,8 @@ inline constexpr size_t kLiveBlockSize = 20;
 // Missing bytes count as 0.
 LiveValues DecodeLiveBlock(std::string_view block);
 
-// The factor from cubic feet per second to the flow unit at `index` of the unit list ("GPM",
-// "GPD", ... "BPH"); 1 for no selection.
+// The factor from cubic feet per second to the flow unit at `index` of kFlowUnits; 1 for no
+// selection.
 double FlowUnitFactor(int index);
 // Feet per second to the velocity unit at `index` ("FPS", "MPS"); 1 for no selection.
 double VelocityUnitFactor(int index);
