@@ -8,7 +8,7 @@ cd "$(dirname "$0")/.."
 scripts/install_packages.sh cmake ninja-build g++ python3 qt6-base-dev qt6-serialport-dev \
   qt6-charts-dev qt6-svg-dev help2man dpkg-dev
 cmake --preset default >/dev/null
-cmake --build --preset default --target norvale-download norvale-cli norvale_manual_pages \
+cmake --build --preset default --target norvale-download norvale-cli norvale-plot norvale_manual_pages \
   norvale_changelog
 rm -f build/package/norvale-*.deb
 (cd build/default && cpack -G DEB -B "$PWD/../package" >/dev/null)

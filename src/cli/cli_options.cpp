@@ -63,7 +63,8 @@ constexpr std::array<HelpPiece, 20> kHelp{{
     {kForPlot,
      "  plot             draw the chart of a CSV file that download or import wrote, as the\n"
      "                   \"View\" tab shows it: one line per channel against the date and time,\n"
-     "                   totalisers on a right-hand axis; no display is needed\n"},
+     "                   totalisers on a right-hand axis; no display is needed, but the\n"
+     "                   window's package (norvale-plot, which draws it)\n"},
     {kForDownload | kForLive,
      "\n"
      "Meter (download, live):\n"
@@ -145,7 +146,7 @@ constexpr const char* kExitStatus =
     "  2   database file not found\n"
     "  3   download or read error (ids, import: not a handheld database; live: no answer;\n"
     "      plot: the CSV file could not be read or holds no data)\n"
-    "  4   the CSV file could not be written (plot: the image)\n"
+    "  4   the CSV file could not be written (plot: the image, or norvale-plot not there)\n"
     "  5   could not connect (--dial)\n"
     "  64  usage error\n"
     "  130, 143  interrupted by SIGINT or SIGTERM\n";

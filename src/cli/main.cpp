@@ -17,7 +17,7 @@
 #include "cli/cli_line_trace.h"
 #include "cli/cli_options.h"
 #include "cli/download_command.h"
-#include "cli/plot_command.h"
+#include "cli/plot_program.h"
 #include "cli/serial_device.h"
 #include "cli/terminal_download_view.h"
 #include "cli/termination_signals.h"
@@ -215,7 +215,7 @@ int main(int argc, char** argv) {
     return 0;
   }
   CliOptions& options = parse.options;
-  if (options.command == CliCommand::Plot) return RunPlot(options, argc, argv);
+  if (options.command == CliCommand::Plot) return RunPlotProgram(argv);
   if (!options.outputPattern.empty()) {
     const std::optional<std::string> name = DatedOutputName(options.outputPattern);
     if (!name) {

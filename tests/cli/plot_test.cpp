@@ -114,5 +114,24 @@ TEST_F(Plot, ExitStatusTellsUnreadableInputFromUnwritableImageFromUsageErrors) {
   EXPECT_FALSE(QFile::exists(output));
 }
 
+// The headless program must run on a server without the window's libraries; only the plot
+// program it hands charts to loads them.
+TEST(HeadlessProgram, LinksNoWindowLibraryButItsPlotProgramDraws) {
+  const std::string cli = NORVALE_CLI;
+  const std::string plot = cli.substr(0, cli.rfind('/') + 1) + "norvale-plot";
+  auto linked = [](const std::string& program) {
+    QProcess ldd;
+    ldd.start(QStringLiteral("ldd"), {QString::fromStdString(program)});
+    EXPECT_TRUE(ldd.waitForFinished(30000));
+    return QString::fromLocal8Bit(ldd.readAllStandardOutput());
+  };
+  const QString cliLibraries = linked(cli);
+  ASSERT_TRUE(cliLibraries.contains(QStringLiteral("libQt6Core"))) << cliLibraries.toStdString();
+  for (const char* library : {"libQt6Widgets", "libQt6Charts", "libQt6Gui", "libQt6Svg"}) {
+    EXPECT_FALSE(cliLibraries.contains(QLatin1String(library))) << library;
+  }
+  EXPECT_TRUE(linked(plot).contains(QStringLiteral("libQt6Charts")));
+}
+
 }  // namespace
 }  // namespace norvale

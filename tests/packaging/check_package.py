@@ -20,6 +20,7 @@ EXPECTED_FILES = {
     },
     "norvale-download": {
         "usr/bin/norvale-download",
+        "usr/libexec/norvale-download/norvale-plot",
         "usr/share/applications/com.norvale.Download.desktop",
         "usr/share/icons/hicolor/scalable/apps/com.norvale.Download.svg",
         "usr/share/man/man1/norvale-download.1.gz",
@@ -93,6 +94,10 @@ def main():
         if deb.exists():
             debs.append(deb)
             depends = check_package(deb, package, architecture, root)
+            if package == "norvale-cli":
+                # A headless server installs no window libraries.
+                for name in ("libqt6widgets6", "libqt6charts6", "libqt6gui6", "libqt6svg6"):
+                    check(name not in depends, f"norvale-cli does not depend on {name}: {depends}")
             if package == "norvale-download":
                 check("norvale-cli (= 1.25-1)" in depends, f"the window needs its own cli: {depends}")
 
