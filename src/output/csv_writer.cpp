@@ -165,8 +165,11 @@ struct Replacement {
   bool tempCreated = false;
 };
 
-Replacement replaceViaTemp(const RecordTable& table, const std::string& target,
-                           const struct stat* existing) {
+// Writes the table completely into a temporary file beside `target`, then lets `place` give it
+// its name (returning 0 or an errno); on any failure the temporary file is removed.
+template <typename Place>
+Replacement storeViaTemp(const RecordTable& table, const std::string& target,
+                         const struct stat* existing, Place place) {
   const SplitPath parts = splitPath(target);
   removeLeftoverTempFiles(parts);
   TempFile temp = createTempBeside(parts);
@@ -176,13 +179,20 @@ Replacement replaceViaTemp(const RecordTable& table, const std::string& target,
   if (error == 0 && ::fsync(temp.fd) != 0) error = errno;
   int closeError = closeChecked(temp.fd);
   if (error == 0) error = closeError;
-  if (error == 0 && ::rename(temp.path.c_str(), target.c_str()) != 0) error = errno;
+  if (error == 0) error = place(temp.path);
   if (error != 0) {
     ::unlink(temp.path.c_str());
     return {error, true};
   }
   syncFolder(parts.folder);
   return {0, true};
+}
+
+Replacement replaceViaTemp(const RecordTable& table, const std::string& target,
+                           const struct stat* existing) {
+  return storeViaTemp(table, target, existing, [&target](const std::string& temp) {
+    return ::rename(temp.c_str(), target.c_str()) == 0 ? 0 : errno;
+  });
 }
 
 constexpr int kLinkHops = 40;  // as the kernel's own limit: a longer chain is a loop
@@ -272,26 +282,15 @@ bool WriteNewLogFile(const RecordTable& table, const std::string& name, std::str
     return fail(EISDIR);
   }
 
-  const SplitPath parts = splitPath(name);
-  removeLeftoverTempFiles(parts);
-  TempFile temp = createTempBeside(parts);
-  if (temp.fd < 0) return fail(temp.error);
-  int error = writeLines(table, temp.fd);
-  if (error == 0 && ::fsync(temp.fd) != 0) error = errno;
-  const int closeError = closeChecked(temp.fd);
-  if (error == 0) error = closeError;
-  if (error == 0) {
+  const Replacement result = storeViaTemp(table, name, nullptr, [&](const std::string& temp) {
+    int error = 0;
     writtenName = FirstFreeName(name, [&](const std::string& candidate) {
-      error = claimName(temp.path, candidate);
+      error = claimName(temp, candidate);
       return error == EEXIST;
     });
-  }
-  if (error != 0) {
-    ::unlink(temp.path.c_str());
-    return fail(error);
-  }
-  syncFolder(parts.folder);
-  return true;
+    return error;
+  });
+  return result.error == 0 || fail(result.error);
 }
 
 }  // namespace norvale
