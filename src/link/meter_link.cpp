@@ -45,6 +45,16 @@ TraceEvent TraceEventOf(ReplyScanKind kind) {
   }
 }
 
+// A copy unanswered for longer than any meter takes will not be answered any more. `copies`
+// holds send times, oldest first.
+void ForgetCopiesPastAnswering(std::vector<double>& copies, double now) {
+  auto answerable = copies.begin();
+  while (answerable != copies.end() && SecondsBetween(*answerable, now) > kLateAnswerSeconds) {
+    ++answerable;
+  }
+  copies.erase(copies.begin(), answerable);
+}
+
 }  // namespace
 
 MeterLink::MeterLink(const SettingsRecord& settings, SerialPort& port, Clock& clock,
@@ -65,21 +75,17 @@ bool MeterLink::failOpen(const PortStatus& status) {
   return false;
 }
 
-bool MeterLink::openAsChosen(const std::string& lineSettings) {
-  return openedAs_.commPort == settings_.CommPort && openedAs_.lineSettings == lineSettings &&
-         openedAs_.device == port_.deviceFor(settings_.CommPort);
-}
-
 bool MeterLink::OpenCommPort() {
   if (halted()) return false;
-  const std::string lineSettings = settings_.CommBaud + ",N,8,1";
+  const OpenedAs chosen{settings_.CommPort, settings_.CommBaud + ",N,8,1",
+                        port_.deviceFor(settings_.CommPort)};
   // The port shown is the port used: another port, device or baud rate chosen since the port
   // was opened takes effect with the next exchange, not only after a hang-up.
-  if (port_.portOpen() && !openAsChosen(lineSettings)) port_.setPortOpen(false);
+  if (port_.portOpen() && openedAs_ != chosen) port_.setPortOpen(false);
   if (!port_.portOpen()) {
-    openedAs_ = {settings_.CommPort, lineSettings, port_.deviceFor(settings_.CommPort)};
+    openedAs_ = chosen;
     port_.setCommPort(settings_.CommPort);
-    if (PortStatus s = port_.setSettings(lineSettings); !s.ok) return failOpen(s);
+    if (PortStatus s = port_.setSettings(chosen.lineSettings); !s.ok) return failOpen(s);
     port_.setInputLen(0);
     port_.setBinaryInputMode(true);
     if (PortStatus s = port_.setPortOpen(true); !s.ok) return failOpen(s);
@@ -166,11 +172,7 @@ void MeterLink::send(SentRequest& sent, bool again) {
 // holds for the same request asked again (a live poll after one that gave up) too.
 bool MeterLink::isLateAnswer(std::string_view frame) {
   std::vector<double>& copies = previous_.unansweredAt;
-  const double now = clock_.timeOfDay();
-  // A copy unanswered for longer than any meter takes will not be answered any more.
-  while (!copies.empty() && SecondsBetween(copies.front(), now) > kLateAnswerSeconds) {
-    copies.erase(copies.begin());
-  }
+  ForgetCopiesPastAnswering(copies, clock_.timeOfDay());
   if (copies.empty() || !FrameFits(frame, previous_.shape)) return false;
   copies.erase(copies.begin());
   return true;
@@ -218,11 +220,8 @@ MeterLink::ReplyOutcome MeterLink::Exchange(const std::string& request, const Re
         copies.clear();
       } else {
         // Earlier copies still unanswered are answered before this one's copies.
-        const double now = clock_.timeOfDay();
-        std::vector<double> earlier;
-        for (double at : previous_.unansweredAt) {
-          if (SecondsBetween(at, now) <= kLateAnswerSeconds) earlier.push_back(at);
-        }
+        std::vector<double>& earlier = previous_.unansweredAt;
+        ForgetCopiesPastAnswering(earlier, clock_.timeOfDay());
         copies.insert(copies.begin(), earlier.begin(), earlier.end());
       }
     }

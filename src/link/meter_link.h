@@ -119,7 +119,6 @@ class MeterLink {
   }
   bool isLateAnswer(std::string_view frame);
   bool failOpen(const PortStatus& status);
-  bool openAsChosen(const std::string& lineSettings);
 
   const SettingsRecord& settings_;
   SerialPort& port_;
@@ -137,6 +136,7 @@ class MeterLink {
     int16_t commPort = 0;
     std::string lineSettings;
     std::string device;
+    bool operator==(const OpenedAs&) const = default;
   } openedAs_;
   LinkTrace* trace_ = nullptr;
 };
