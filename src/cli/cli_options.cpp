@@ -295,13 +295,13 @@ bool IsImageName(const std::string& name) {
   return suffix == "png" || suffix == "svg";
 }
 
+// The commands' names, in CliCommand order.
+constexpr std::array<const char*, 5> kCommandNames{"download", "import", "ids", "live", "plot"};
+
 std::optional<CliCommand> CommandNamed(const std::string& name) {
-  if (name == "download") return CliCommand::Download;
-  if (name == "import") return CliCommand::Import;
-  if (name == "ids") return CliCommand::Ids;
-  if (name == "live") return CliCommand::Live;
-  if (name == "plot") return CliCommand::Plot;
-  return std::nullopt;
+  const int position = positionIn(kCommandNames, name);
+  if (position < 0) return std::nullopt;
+  return static_cast<CliCommand>(position);
 }
 
 unsigned CommandBit(CliCommand command) {
@@ -341,8 +341,8 @@ std::string CliHelpText(std::optional<CliCommand> command) {
 
 std::string CliUsageHint(std::optional<CliCommand> command) {
   if (!command) return "Try 'norvale-cli --help'.";
-  static constexpr std::array<const char*, 5> kNames{"download", "import", "ids", "live", "plot"};
-  return std::string("Try 'norvale-cli ") + kNames[static_cast<size_t>(*command)] + " --help'.";
+  return std::string("Try 'norvale-cli ") + kCommandNames[static_cast<size_t>(*command)] +
+         " --help'.";
 }
 
 CliParse ParseCliArguments(const std::vector<std::string>& arguments) {
