@@ -9,6 +9,7 @@
 #include "app/byte_text.h"
 #include "app/phone_book_grid.h"
 #include "app/port_users_lock.h"
+#include "app/selected_option.h"
 #include "app/settings_file.h"
 
 namespace norvale {
@@ -113,13 +114,11 @@ void DialerTabHandlers::hangUp() {
 
 // The options show the port chosen now, a click during the hang-up included.
 void DialerTabHandlers::restoreChosenPort() {
-  for (size_t i = 0; i < controls_.Option2.size(); ++i) {
-    if (controls_.Option2[i]->isChecked()) {
-      session_.settings.CommPort = static_cast<int16_t>(i + 1);
-    }
+  if (const int port = SelectedIndex(controls_.Option2); port >= 0) {
+    session_.settings.CommPort = static_cast<int16_t>(port + 1);
   }
-  for (size_t i = 0; i < controls_.Option1.size(); ++i) {
-    if (controls_.Option1[i]->isChecked()) session_.settings.CommBaud = kBaudRates[i];
+  if (const int baud = SelectedIndex(controls_.Option1); baud >= 0) {
+    session_.settings.CommBaud = kBaudRates[static_cast<size_t>(baud)];
   }
 }
 

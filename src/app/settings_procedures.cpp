@@ -11,6 +11,7 @@
 
 #include "app/byte_text.h"
 #include "app/phone_book_grid.h"
+#include "app/selected_option.h"
 #include "app/session.h"
 #include "app/settings_file.h"
 #include "app/settings_store.h"
@@ -189,13 +190,6 @@ void SelectFirstPhoneEntry(const WindowControls& c) {
   c.Text5[0]->setText(grid.cellText(1, 2));
   c.Text5[1]->setText(grid.cellText(1, 3));
   grid.setCurrentGridCell(1, 2);
-}
-
-int SelectedIndex(const auto& options) {
-  for (size_t i = 0; i < options.size(); ++i) {
-    if (options[i] && options[i]->isChecked()) return static_cast<int>(i);
-  }
-  return -1;
 }
 
 PalmCheck PalmCheckOf(const QCheckBox& box) {
