@@ -13,17 +13,17 @@
 #include <cstdio>
 #include <string>
 
-#include "app/main_window.h"
-#include "app/record_chart_view.h"
-#include "app/session.h"
+#include "app/view/record_chart_view.h"
+#include "app/window/main_window.h"
+#include "app/window/session.h"
 #include "common/process_memory.h"
 #include "common/shown_window.h"
-#include "download/log_date.h"
 #include "link/qt_event_pump.h"
 #include "link/qt_serial_port.h"
 #include "link/system_clock.h"
-#include "output/number_text.h"
 #include "output/record_table.h"
+#include "records/log_date.h"
+#include "text/number_text.h"
 
 namespace {
 

@@ -16,9 +16,9 @@
 #include <cstdio>
 #include <string>
 
-#include "app/main_window.h"
-#include "app/session.h"
-#include "app/three_state_check_box.h"
+#include "app/controls/three_state_check_box.h"
+#include "app/window/main_window.h"
+#include "app/window/session.h"
 #include "link/qt_event_pump.h"
 #include "link/qt_serial_port.h"
 #include "link/system_clock.h"

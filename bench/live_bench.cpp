@@ -17,8 +17,8 @@
 #include <string>
 #include <vector>
 
-#include "app/main_window.h"
-#include "app/session.h"
+#include "app/window/main_window.h"
+#include "app/window/session.h"
 #include "link/qt_event_pump.h"
 #include "link/qt_serial_port.h"
 #include "link/system_clock.h"

@@ -33,11 +33,11 @@
 #include <vector>
 
 #include "common/simulated_link.h"
-#include "download/download_result.h"
 #include "download/download_view.h"
 #include "download/meter_log_download.h"
 #include "link/qt_event_pump.h"
 #include "output/record_table.h"
+#include "records/download_result.h"
 // The benchmark links the program's libraries only, so the simulator helper comes in as source.
 #include "support/handheld_database.cpp"
 #include "support/simulator_process.cpp"

@@ -10,9 +10,9 @@
 #include <filesystem>
 #include <string>
 
-#include "download/log_date.h"
 #include "download/record_decoder.h"
 #include "output/csv_writer.h"
+#include "records/log_date.h"
 
 namespace {
 

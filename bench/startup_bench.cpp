@@ -15,8 +15,8 @@
 #include <sstream>
 #include <string>
 
-#include "app/main_window.h"
-#include "app/session.h"
+#include "app/window/main_window.h"
+#include "app/window/session.h"
 #include "common/process_memory.h"
 #include "common/shown_window.h"
 #include "link/comm_port_device.h"

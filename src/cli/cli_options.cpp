@@ -9,9 +9,9 @@
 #include <ctime>
 #include <optional>
 
-#include "link/baud_rates.h"
 #include "live/live_units.h"
 #include "output/dated_file_name.h"
+#include "settings/baud_rates.h"
 
 namespace norvale {
 

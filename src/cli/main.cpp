@@ -16,13 +16,12 @@
 
 #include "cli/cli_line_trace.h"
 #include "cli/cli_options.h"
-#include "cli/download_command.h"
+#include "cli/commands/download.h"
 #include "cli/plot_program.h"
 #include "cli/serial_device.h"
 #include "cli/terminal_download_view.h"
 #include "cli/termination_signals.h"
 #include "download/download_commands.h"
-#include "download/download_result.h"
 #include "handheld/handheld_commands.h"
 #include "handheld/module_id_box.h"
 #include "handheld/posix_handheld_file.h"
@@ -33,6 +32,7 @@
 #include "live/live_cycle.h"
 #include "output/dated_file_name.h"
 #include "output/record_table.h"
+#include "records/download_result.h"
 #include "version/build_version.h"
 
 namespace {

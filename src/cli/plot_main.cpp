@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "cli/cli_options.h"
-#include "cli/plot_command.h"
+#include "cli/commands/plot.h"
 
 int main(int argc, char** argv) {
   using namespace norvale;

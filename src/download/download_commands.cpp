@@ -2,10 +2,10 @@
 
 #include <string>
 
-#include "download/download_result.h"
 #include "download/meter_log_download.h"
 #include "output/csv_writer.h"
 #include "output/log_file_location.h"
+#include "records/download_result.h"
 
 namespace norvale {
 namespace {

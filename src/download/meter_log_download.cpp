@@ -5,15 +5,15 @@
 #include <string>
 #include <string_view>
 
-#include "download/download_result.h"
-#include "download/fill_bytes.h"
 #include "download/last_download_pointer.h"
 #include "download/log_pointer.h"
-#include "download/meter_float.h"
 #include "download/record_decoder.h"
 #include "download/status_block.h"
-#include "link/leading_number.h"
-#include "output/number_text.h"
+#include "records/download_result.h"
+#include "records/fill_bytes.h"
+#include "records/meter_float.h"
+#include "text/leading_number.h"
+#include "text/number_text.h"
 
 namespace norvale {
 namespace {

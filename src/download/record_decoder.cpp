@@ -4,8 +4,8 @@
 #include <cmath>
 #include <cstdint>
 
-#include "download/meter_float.h"
-#include "output/number_text.h"
+#include "records/meter_float.h"
+#include "text/number_text.h"
 
 namespace norvale {
 namespace {

@@ -4,8 +4,8 @@
 #include <string>
 #include <string_view>
 
-#include "download/log_date.h"
 #include "output/record_table.h"
+#include "records/log_date.h"
 
 namespace norvale {
 

@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "download/download_result.h"
 #include "handheld/database_header.h"
+#include "records/download_result.h"
 
 namespace norvale {
 

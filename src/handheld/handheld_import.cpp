@@ -6,11 +6,11 @@
 #include <optional>
 #include <string_view>
 
-#include "download/download_result.h"
 #include "handheld/handheld_record.h"
 #include "handheld/record_block_reader.h"
 #include "handheld/record_marker_scan.h"
-#include "output/number_text.h"
+#include "records/download_result.h"
+#include "text/number_text.h"
 
 namespace norvale {
 namespace {

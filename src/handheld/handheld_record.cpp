@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "download/fill_bytes.h"
-#include "download/meter_float.h"
+#include "records/fill_bytes.h"
+#include "records/meter_float.h"
 
 namespace norvale {
 namespace {

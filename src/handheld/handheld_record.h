@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "download/log_date.h"
+#include "records/log_date.h"
 
 namespace norvale {
 

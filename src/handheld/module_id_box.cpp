@@ -4,7 +4,7 @@
 #include <optional>
 #include <string_view>
 
-#include "link/leading_number.h"
+#include "text/leading_number.h"
 
 namespace norvale {
 namespace {

@@ -4,8 +4,8 @@
 #include <utility>
 
 #include "link/crc16.h"
-#include "link/leading_number.h"
 #include "link/modbus_frames.h"
+#include "text/leading_number.h"
 
 namespace norvale {
 namespace {

@@ -7,9 +7,9 @@
 #include <cstddef>
 #include <string_view>
 
-#include "download/meter_float.h"
 #include "live/live_units.h"
-#include "output/number_text.h"
+#include "records/meter_float.h"
+#include "text/number_text.h"
 
 namespace norvale {
 namespace {

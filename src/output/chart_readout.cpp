@@ -6,7 +6,7 @@
 #include <cmath>
 #include <optional>
 
-#include "output/number_text.h"
+#include "text/number_text.h"
 
 namespace norvale {
 namespace {

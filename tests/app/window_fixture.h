@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "app/main_window.h"
-#include "app/session.h"
-#include "app/settings_file.h"
-#include "app/settings_store.h"
+#include "app/window/main_window.h"
+#include "app/window/session.h"
+#include "settings/settings_file.h"
+#include "settings/settings_store.h"
 #include "support/fake_clock.h"
 #include "support/fake_serial_port.h"
 

@@ -15,12 +15,12 @@
 #include <vector>
 
 #include "download/download_commands.h"
-#include "download/download_result.h"
 #include "download/meter_log_download.h"
 #include "link/meter_link.h"
 #include "link/qt_event_pump.h"
 #include "link/qt_serial_port.h"
 #include "link/system_clock.h"
+#include "records/download_result.h"
 #include "support/simulator_process.h"
 
 namespace norvale {

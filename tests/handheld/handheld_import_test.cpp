@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "download/download_result.h"
+#include "records/download_result.h"
 #include "support/fake_clock.h"
 
 namespace norvale {

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "link/leading_number.h"
+#include "text/leading_number.h"
 
 namespace norvale {
 namespace {

@@ -13,7 +13,7 @@
 #include <sstream>
 #include <vector>
 
-#include "output/number_text.h"
+#include "text/number_text.h"
 
 namespace norvale {
 namespace {

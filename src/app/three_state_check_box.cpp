@@ -1,9 +1,0 @@
-#include "app/three_state_check_box.h"
-
-namespace norvale {
-
-void ThreeStateCheckBox::nextCheckState() {
-  setCheckState(checkState() == Qt::Checked ? Qt::Unchecked : Qt::Checked);
-}
-
-}  // namespace norvale
