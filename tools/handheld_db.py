@@ -14,24 +14,14 @@ unique IDs, dates and the gap are chosen to keep it so, and the result is checke
 import argparse
 import datetime
 import heapq
-import importlib.util
 import itertools
 import json
 import math
-import os
 import struct
 import sys
 
 # Formulas and byte parsing are shared with the meter simulator rather than copied.
-_SIM_PATH = os.path.join(os.path.dirname(os.path.abspath(__file__)), "meter_sim.py")
-_sim_spec = importlib.util.spec_from_file_location("meter_sim", _SIM_PATH)
-meter_sim = importlib.util.module_from_spec(_sim_spec)
-_sim_spec.loader.exec_module(meter_sim)
-
-bcd = meter_sim.bcd
-parse_bytes = meter_sim.parse_bytes
-parse_datetime = meter_sim.parse_datetime
-value_source = meter_sim.value_source
+from norvale_sim.meter import bcd, parse_bytes, parse_datetime, value_source
 
 # --- Layout ----------------------------------------------------------------------------------
 

@@ -9,7 +9,6 @@ meter_sim.py (beside this file) as the far end of the call. See README.md beside
 """
 
 import argparse
-import importlib.util
 import json
 import os
 import select
@@ -20,12 +19,7 @@ import termios
 import time
 import tty
 
-# The meter simulator beside this file opens its pty the same way.
-_SIM_PATH = os.path.join(os.path.dirname(os.path.abspath(__file__)), "meter_sim.py")
-_sim_spec = importlib.util.spec_from_file_location("meter_sim", _SIM_PATH)
-_meter_sim = importlib.util.module_from_spec(_sim_spec)
-_sim_spec.loader.exec_module(_meter_sim)
-open_pty = _meter_sim.open_pty
+from norvale_sim.meter import open_pty
 
 CR, LF, BS, DEL = 13, 10, 8, 127
 PLUS = ord("+")
