@@ -21,7 +21,9 @@ import struct
 import sys
 
 # Formulas and byte parsing are shared with the meter simulator rather than copied.
-from norvale_sim.meter import bcd, parse_bytes, parse_datetime, value_source
+from norvale_sim.formula import value_source
+from norvale_sim.log_memory import bcd
+from norvale_sim.scenario import parse_bytes, parse_datetime
 
 # --- Layout ----------------------------------------------------------------------------------
 

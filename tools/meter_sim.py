@@ -9,7 +9,7 @@ request log.
 
 import sys
 
-from norvale_sim.meter import main
+from norvale_sim.pty_server import main
 
 if __name__ == "__main__":
     sys.exit(main())

@@ -19,7 +19,7 @@ import termios
 import time
 import tty
 
-from norvale_sim.meter import open_pty
+from norvale_sim.pty_server import open_pty
 
 CR, LF, BS, DEL = 13, 10, 8, 127
 PLUS = ord("+")
