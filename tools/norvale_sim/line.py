@@ -2,8 +2,7 @@
 
 import json
 
-from .meter import DISPLAY_FIRST_REGISTER, DISPLAY_LAST_REGISTER, KEY_REGISTER
-from .wire import crc16, describe, request_length, with_crc
+from .wire import crc16, describe, exception_reply, request_length
 
 
 class Simulator:
@@ -103,11 +102,11 @@ class Simulator:
             return
         exception = next((f for f in firing if f.action == "exception"), None)
         if exception is not None:
-            reply = with_crc(bytes((frame[0], frame[1] | 0x80, exception.code & 0xFF)))
+            reply = exception_reply(frame, exception.code)
             entry["action"] = "exception"
             entry["code"] = exception.code
         else:
-            reply, entry["action"] = self.answer(frame, entry, now)
+            reply, entry["action"] = self.meter.answer(frame, entry, now)
             if reply is None:
                 self.log(entry)
                 return
@@ -120,53 +119,6 @@ class Simulator:
             entry["late"] = late
         self.log(entry)
         self.schedule(reply, frame, arrived, now, delay, late)
-
-    def answer(self, frame, entry, now):
-        """The meter's reply to a request whose CRC and address are good, at time `now`."""
-        meter = self.meter
-        slave, function = frame[0], frame[1]
-        if function == 3:
-            start, count = entry["start"], entry["count"]
-            if not 1 <= count <= 125:
-                return self.exception(frame, 3, entry)
-            if (meter.display_changes and start <= DISPLAY_LAST_REGISTER
-                    and start + count > DISPLAY_FIRST_REGISTER):
-                meter.refresh_display(now)
-            data = bytearray()
-            for register in range(start, start + count):
-                value = meter.read_register(register & 0xFFFF)
-                data += bytes((value >> 8, value & 0xFF))
-            return with_crc(bytes((slave, 3, len(data))) + data), "answered"
-        if function == 16:
-            start, count = entry["start"], entry["count"]
-            if not 1 <= count <= 123 or frame[6] != 2 * count:
-                return self.exception(frame, 3, entry)
-            for i, value in enumerate(entry["values"]):
-                meter.registers[(start + i) & 0xFFFF] = value
-                if start + i == KEY_REGISTER:
-                    key = value & 0xFF
-                    entry["key"] = chr(key) if 32 <= key < 127 else key
-                    meter.keys.append(key)
-                    meter.press(key, now)
-            return with_crc(frame[:6]), "answered"
-        if function == 96:
-            words = entry["count"]
-            if not 1 <= words <= 32767:
-                return self.exception(frame, 3, entry)
-            data = meter.read_log_memory(frame[2], frame[3], frame[4], 2 * words)
-            head = bytes((slave, 0x60, frame[2], frame[3], frame[4], len(data) >> 8,
-                          len(data) & 0xFF))
-            return with_crc(head + data), "answered"
-        if function == 97:
-            return with_crc(bytes((slave, 0x61)) + bytes(meter.last_download)), "answered"
-        if function == 99:
-            return with_crc(bytes((slave, 0x63)) + meter.live_reply_body(now)), "answered"
-        return self.exception(frame, 1, entry)
-
-    @staticmethod
-    def exception(frame, code, entry):
-        entry["code"] = code
-        return with_crc(bytes((frame[0], frame[1] | 0x80, code))), "exception"
 
     def schedule(self, reply, frame, arrived, now, delay, late=0.0):
         """`delay` holds the reply back after the line is free; `late` makes the meter take that

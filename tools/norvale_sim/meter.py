@@ -1,4 +1,4 @@
-"""What a simulated meter holds: registers, log memory, set-up records, pointers and live values."""
+"""A simulated meter: what it holds (registers, log memory, pointers, live values), its answers."""
 
 import datetime
 import struct
@@ -13,7 +13,7 @@ from .log_memory import (BANK_BYTES, ERASED, RECORD_BYTES, RING_BYTES, RING_FIRS
                          SETUP_RECORD_BYTES, SETUP_TEXT_LENGTH, SETUP_TEXT_OFFSET,
                          check_ring_pointer, encode_record, pointer_to_pos, pos_to_pointer)
 from .scenario import LOG_KEYS, SCENARIO_KEYS, parse_byte, parse_bytes, parse_datetime
-from .wire import meter_float, total_bytes
+from .wire import exception_reply, meter_float, total_bytes, with_crc
 
 DISPLAY_FIRST_REGISTER = 24
 DISPLAY_LAST_REGISTER = 63
@@ -299,3 +299,62 @@ class Meter:
 
     def read_register(self, register):
         return self.registers.get(register, 0)
+
+    # --- Requests, one method per function code ---
+
+    def answer(self, frame, entry, now):
+        """The reply to a request whose CRC and address are good, at time `now`, and what was
+        done: "answered", or "exception" with its code put in `entry`."""
+        answer = self.ANSWERS.get(frame[1])
+        if answer is None:
+            return self._refuse(frame, 1, entry)  # illegal function
+        return answer(self, frame, entry, now)
+
+    @staticmethod
+    def _refuse(frame, code, entry):
+        entry["code"] = code
+        return exception_reply(frame, code), "exception"
+
+    def _read_registers(self, frame, entry, now):
+        start, count = entry["start"], entry["count"]
+        if not 1 <= count <= 125:
+            return self._refuse(frame, 3, entry)
+        if (self.display_changes and start <= DISPLAY_LAST_REGISTER
+                and start + count > DISPLAY_FIRST_REGISTER):
+            self.refresh_display(now)
+        data = bytearray()
+        for register in range(start, start + count):
+            value = self.read_register(register & 0xFFFF)
+            data += bytes((value >> 8, value & 0xFF))
+        return with_crc(bytes((frame[0], 3, len(data))) + data), "answered"
+
+    def _write_registers(self, frame, entry, now):
+        start, count = entry["start"], entry["count"]
+        if not 1 <= count <= 123 or frame[6] != 2 * count:
+            return self._refuse(frame, 3, entry)
+        for i, value in enumerate(entry["values"]):
+            self.registers[(start + i) & 0xFFFF] = value
+            if start + i == KEY_REGISTER:
+                key = value & 0xFF
+                entry["key"] = chr(key) if 32 <= key < 127 else key
+                self.keys.append(key)
+                self.press(key, now)
+        return with_crc(frame[:6]), "answered"
+
+    def _read_memory(self, frame, entry, now):
+        words = entry["count"]
+        if not 1 <= words <= 32767:
+            return self._refuse(frame, 3, entry)
+        data = self.read_log_memory(frame[2], frame[3], frame[4], 2 * words)
+        head = bytes((frame[0], 0x60, frame[2], frame[3], frame[4], len(data) >> 8,
+                      len(data) & 0xFF))
+        return with_crc(head + data), "answered"
+
+    def _read_last_download(self, frame, entry, now):
+        return with_crc(bytes((frame[0], 0x61)) + bytes(self.last_download)), "answered"
+
+    def _read_live(self, frame, entry, now):
+        return with_crc(bytes((frame[0], 0x63)) + self.live_reply_body(now)), "answered"
+
+    ANSWERS = {3: _read_registers, 16: _write_registers, 96: _read_memory,
+               97: _read_last_download, 99: _read_live}

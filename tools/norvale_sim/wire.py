@@ -31,6 +31,11 @@ def with_crc(frame):
     return bytes(frame) + bytes((crc & 0xFF, crc >> 8))
 
 
+def exception_reply(frame, code):
+    """slave, function | 0x80, code, CRC: the refusal of the request `frame`."""
+    return with_crc(bytes((frame[0], frame[1] | 0x80, code & 0xFF)))
+
+
 # --- Numbers ---------------------------------------------------------------------------------
 
 
