@@ -79,3 +79,36 @@ def encode_record(channel, when, value_bytes):
     b3 = ((y >> 1) & 3) << 6 | bcd(when.hour)
     b4 = (y & 1) << 7 | bcd(when.minute)
     return bytes((b1, b2, b3, b4)) + bytes(value_bytes)
+
+
+# --- The memory ------------------------------------------------------------------------------
+
+
+class LogMemory:
+    """What function 96 reads: the log ring and the set-up bank, erased (0xFF) until written."""
+
+    def __init__(self):
+        self.ring = bytearray([ERASED]) * RING_BYTES
+        self.setup = bytearray([ERASED]) * BANK_BYTES
+
+    def write_ring(self, pos, data):
+        for i, byte in enumerate(data):
+            self.ring[(pos + i) % RING_BYTES] = byte
+
+    def write_setup_record(self, channel, record):
+        """Channel k's set-up record sits at address high 128 + k, low 0 of bank 24."""
+        offset = channel * 256
+        self.setup[offset:offset + SETUP_RECORD_BYTES] = record
+
+    def read(self, bank, hi, lo, length):
+        """`length` bytes of memory from (bank, hi, lo); the ring wraps from bank 23 to bank 8."""
+        if RING_FIRST_BANK <= bank <= RING_LAST_BANK and 128 <= hi <= 191:
+            pos = pointer_to_pos((bank, hi, lo))
+            if pos + length <= RING_BYTES:
+                return bytes(self.ring[pos:pos + length])
+            return bytes(self.ring[(pos + i) % RING_BYTES] for i in range(length))
+        if bank == SETUP_BANK and 128 <= hi <= 191:
+            offset = (hi - 128) * 256 + lo
+            data = bytes(self.setup[offset:offset + length])
+            return data + bytes([ERASED]) * (length - len(data))
+        return bytes([ERASED]) * length

@@ -1,18 +1,14 @@
 """A simulated meter: what it holds (registers, log memory, pointers, live values), its answers."""
 
-import datetime
 import struct
 import time
 
-from .formula import Formula, value_source
+from .formula import Formula
 from .keypad import Keypad
 from .live import (LIVE_FIELDS, LIVE_TOTALS, SCRIPT_KEYS, as_sent, clamp_live, display_lines,
                    has_fields, live_source, render_line)
-from .log_memory import (BANK_BYTES, ERASED, RECORD_BYTES, RING_BYTES, RING_FIRST_BANK,
-                         RING_LAST_BANK, SETUP_BANK, SETUP_NAME_LENGTH, SETUP_NAME_OFFSET,
-                         SETUP_RECORD_BYTES, SETUP_TEXT_LENGTH, SETUP_TEXT_OFFSET,
-                         check_ring_pointer, encode_record, pointer_to_pos, pos_to_pointer)
-from .scenario import LOG_KEYS, SCENARIO_KEYS, parse_byte, parse_bytes, parse_datetime
+from .log_memory import RECORD_BYTES, RING_BYTES, LogMemory, check_ring_pointer, pointer_to_pos
+from .scenario import check_keys, load_channels, load_log, parse_byte, parse_bytes
 from .wire import exception_reply, meter_float, total_bytes, with_crc
 
 DISPLAY_FIRST_REGISTER = 24
@@ -27,25 +23,17 @@ class Meter:
     """What the meter holds: registers, log memory, set-up records, pointers and live values."""
 
     def __init__(self, scenario):
-        if not isinstance(scenario, dict):
-            raise ValueError("a scenario is a JSON object")
-        unknown = set(scenario) - SCENARIO_KEYS
-        if unknown:
-            raise ValueError(f"scenario: unknown keys {sorted(unknown)}")
-        unknown = set(scenario.get("log", {})) - LOG_KEYS
-        if unknown:
-            raise ValueError(f"log: unknown keys {sorted(unknown)}")
+        check_keys(scenario)
         self.slave = int(scenario.get("slave", 1))
         self.portable = bool(scenario.get("portable", False))
-        self.ring = bytearray([ERASED]) * RING_BYTES
-        self.setup = bytearray([ERASED]) * BANK_BYTES
+        self.memory = LogMemory()
         self.registers = {}
         self.keys = []
 
-        self._load_channels(scenario.get("channels", []))
+        load_channels(self.memory, scenario.get("channels", []))
         log = scenario.get("log", {})
         start = check_ring_pointer(log.get("start", [8, 128, 0]), "log.start")
-        end = self._load_log(log, start)
+        end = load_log(self.memory, log, start)
         if "end" in log:
             end = check_ring_pointer(log["end"], "log.end")
         self.start_pointer = start
@@ -65,81 +53,6 @@ class Meter:
         self.started = time.monotonic()
         for register, value in scenario.get("registers", {}).items():
             self.registers[int(register, 0)] = int(value) & 0xFFFF
-
-    # Set-up records in bank 24: channel k at address high 128 + k, low 0.
-    def _load_channels(self, channels):
-        if len(channels) > 8:
-            raise ValueError("channels: at most 8")
-        for k in range(1, 9):
-            desc = channels[k - 1] if k <= len(channels) else "Not Used"
-            if desc is None:
-                continue  # erased set-up record: the program reads an empty name
-            if isinstance(desc, str):
-                desc = {"name": desc}
-            record = bytearray(SETUP_RECORD_BYTES)
-            if "raw" in desc:
-                raw = parse_bytes(desc["raw"], f"channels[{k}].raw")
-                record[:len(raw)] = raw[:SETUP_RECORD_BYTES]
-            else:
-                text = desc.get("text", "").encode("latin-1")[:SETUP_TEXT_LENGTH]
-                record[SETUP_TEXT_OFFSET:SETUP_TEXT_OFFSET + SETUP_TEXT_LENGTH] = text.ljust(
-                    SETUP_TEXT_LENGTH, b" ")
-                name = desc.get("name", "").encode("latin-1")[:SETUP_NAME_LENGTH]
-                record[SETUP_NAME_OFFSET:SETUP_NAME_OFFSET + SETUP_NAME_LENGTH] = name.ljust(
-                    SETUP_NAME_LENGTH, bytes([ERASED]))
-            offset = k * 256
-            self.setup[offset:offset + SETUP_RECORD_BYTES] = record
-
-    def _write_ring(self, pos, data):
-        for i, byte in enumerate(data):
-            self.ring[(pos + i) % RING_BYTES] = byte
-
-    def _load_log(self, log, start):
-        """Places the log's records from the start pointer on; returns the pointer after them."""
-        pos = pointer_to_pos(start)
-        written = 0
-        generators = log.get("generator", [])
-        if isinstance(generators, dict):
-            generators = [generators]
-        for n, generator in enumerate(generators):
-            for record in self._generate(generator, f"log.generator[{n}]"):
-                self._write_ring(pos + written, record)
-                written += RECORD_BYTES
-        for n, record in enumerate(log.get("records", [])):
-            if isinstance(record, dict):
-                data = parse_bytes(record.get("hex", record.get("bytes", "")),
-                                   f"log.records[{n}]")
-                if "at" in record:
-                    at = pointer_to_pos(check_ring_pointer(record["at"], f"log.records[{n}].at"))
-                    self._write_ring(at, data)
-                    continue
-            else:
-                data = parse_bytes(record, f"log.records[{n}]")
-            self._write_ring(pos + written, data)
-            written += len(data)
-        if written > RING_BYTES:
-            raise ValueError("log: more records than the ring holds (32,768)")
-        return pos_to_pointer(pos + written)
-
-    def _generate(self, generator, what):
-        channels = generator.get("channels", [1])
-        begin = parse_datetime(generator.get("start", "2021-03-06T00:15"), f"{what}.start")
-        interval = int(generator.get("interval_minutes", 15))
-        count = int(generator.get("count", 0))
-        if interval <= 0 or count < 0:
-            raise ValueError(f"{what}: interval_minutes must be positive and count not negative")
-        values = generator.get("values", {})
-        sources = {}
-        for channel in channels:
-            desc = values.get(str(channel), 0) if isinstance(values, dict) else values
-            sources[channel] = value_source(desc, f"{what}.values[{channel}]")
-        for i in range(count):
-            when = begin + datetime.timedelta(minutes=interval * i)
-            names = {"i": i, "t": i * interval, "hour": when.hour, "minute": when.minute,
-                     "day": when.day, "month": when.month}
-            for channel in channels:
-                names["channel"] = channel
-                yield encode_record(channel, when, meter_float(sources[channel](i, names)))
 
     def _load_status(self, scenario, log):
         # The meter counts as used what it logged after the last download, so that both a whole
@@ -284,19 +197,6 @@ class Meter:
         if self.keypad is not None:
             self.keypad.press(chr(key), now)
 
-    def read_log_memory(self, bank, hi, lo, length):
-        """`length` bytes of memory from (bank, hi, lo); the ring wraps from bank 23 to bank 8."""
-        if RING_FIRST_BANK <= bank <= RING_LAST_BANK and 128 <= hi <= 191:
-            pos = pointer_to_pos((bank, hi, lo))
-            if pos + length <= RING_BYTES:
-                return bytes(self.ring[pos:pos + length])
-            return bytes(self.ring[(pos + i) % RING_BYTES] for i in range(length))
-        if bank == SETUP_BANK and 128 <= hi <= 191:
-            offset = (hi - 128) * 256 + lo
-            data = bytes(self.setup[offset:offset + length])
-            return data + bytes([ERASED]) * (length - len(data))
-        return bytes([ERASED]) * length
-
     def read_register(self, register):
         return self.registers.get(register, 0)
 
@@ -345,7 +245,7 @@ class Meter:
         words = entry["count"]
         if not 1 <= words <= 32767:
             return self._refuse(frame, 3, entry)
-        data = self.read_log_memory(frame[2], frame[3], frame[4], 2 * words)
+        data = self.memory.read(frame[2], frame[3], frame[4], 2 * words)
         head = bytes((frame[0], 0x60, frame[2], frame[3], frame[4], len(data) >> 8,
                       len(data) & 0xFF))
         return with_crc(head + data), "answered"
