@@ -1,15 +1,10 @@
 """A simulated meter: what it holds (registers, log memory, pointers, live values), its answers."""
 
-import struct
-import time
-
-from .formula import Formula
 from .keypad import Keypad
-from .live import (LIVE_FIELDS, LIVE_TOTALS, SCRIPT_KEYS, as_sent, clamp_live, display_lines,
-                   has_fields, live_source, render_line)
+from .live import Live, display_lines, has_fields, render_line
 from .log_memory import RECORD_BYTES, RING_BYTES, LogMemory, check_ring_pointer, pointer_to_pos
 from .scenario import check_keys, load_channels, load_log, parse_byte, parse_bytes
-from .wire import exception_reply, meter_float, total_bytes, with_crc
+from .wire import exception_reply, meter_float, with_crc
 
 DISPLAY_FIRST_REGISTER = 24
 DISPLAY_LAST_REGISTER = 63
@@ -42,15 +37,14 @@ class Meter:
             scenario.get("last_download", log.get("last_download", start)), "last_download")
         self._load_status(scenario, log)
         self._load_display(scenario.get("display", []))
-        self._load_live(scenario.get("live", {}), scenario.get("script", []))
+        self.live = Live(scenario.get("live", {}), scenario.get("script", []))
         keypad = scenario.get("keypad", False)
         self.keypad = (None if keypad is False or keypad is None
-                       else Keypad(keypad, self.slave, self.reset_totals))
+                       else Keypad(keypad, self.slave, self.live.reset_totals))
         # Only a display that changes is drawn at each read; a fixed one stays in the registers.
         self.display_changes = bool(
             self.keypad or any(has_fields(line) for line in self.display)
-            or any(display is not None for _, _, display in self.script))
-        self.started = time.monotonic()
+            or any(display is not None for _, _, display in self.live.script))
         for register, value in scenario.get("registers", {}).items():
             self.registers[int(register, 0)] = int(value) & 0xFFFF
 
@@ -96,96 +90,10 @@ class Meter:
             for i in range(10):
                 self.registers[first + i] = data[2 * i] << 8 | data[2 * i + 1]
 
-    def _load_live(self, live, script):
-        head = parse_bytes(live.get("header", [0x00, 0x14]), "live.header")
-        if len(head) != 2:
-            raise ValueError("live.header: two bytes")
-        self.live_header = head
-        self.live_raw = None
-        if "raw" in live:
-            self.live_raw = parse_bytes(live["raw"], "live.raw")
-            if len(self.live_raw) != 20:
-                raise ValueError("live.raw: the live block is 20 bytes")
-        self.live_sources = {}
-        for field in LIVE_FIELDS:
-            default = 0 if field in LIVE_TOTALS else 0.0
-            self.live_sources[field] = live_source(live.get(field, default), field, f"live.{field}")
-        self.script = []  # (after, live sources, display lines or None), in the given order
-        if not isinstance(script, list):
-            raise ValueError("script: a list of steps")
-        for k, step in enumerate(script):
-            what = f"script[{k}]"
-            if not isinstance(step, dict) or set(step) - SCRIPT_KEYS:
-                raise ValueError(f"{what}: an object with {', '.join(sorted(SCRIPT_KEYS))}")
-            after = step.get("after", 0)
-            if isinstance(after, bool) or not isinstance(after, (int, float)) or after < 0:
-                raise ValueError(f"{what}.after: seconds, not negative")
-            changes = step.get("live", {})
-            if not isinstance(changes, dict) or set(changes) - set(LIVE_FIELDS):
-                raise ValueError(f"{what}.live: only {', '.join(LIVE_FIELDS)}")
-            if changes and self.live_raw is not None:
-                raise ValueError(f"{what}.live: the live block is fixed by live.raw")
-            sources = {f: live_source(v, f, f"{what}.live.{f}") for f, v in changes.items()}
-            display = step.get("display")
-            if display is not None:
-                display_lines(display, f"{what}.display", allow_none=True)
-            self.script.append((after, sources, display))
-        self.live_count = 0  # function-99 replies sent so far
-        self.live_last = {}  # each formula's last good value, used when it fails
-        self.total_offsets = {field: 0 for field in LIVE_TOTALS}
-
-    def live_values(self, now):
-        """The live values at `now` as the block carries them, and the block."""
-        t = now - self.started
-        if self.live_raw is not None:
-            block = self.live_raw
-            values = {"flow": struct.unpack(">f", block[0:4])[0],
-                      "velocity": struct.unpack(">f", block[4:8])[0],
-                      "forward_total": block[8] * 65536 + block[9] * 4096 + block[10] * 256
-                      + block[11],
-                      "reverse_total": block[12] * 65536 + block[13] * 4096 + block[14] * 256
-                      + block[15],
-                      "alarm": struct.unpack(">f", block[16:20])[0], "t": t}
-            return values, block
-        sources = dict(self.live_sources)
-        for after, changes, _ in self.script:
-            if t >= after:
-                sources.update(changes)
-        names = {"t": t, "n": self.live_count}
-        values = {"t": t}
-        block = b""
-        for field in LIVE_FIELDS:
-            value = sources[field]
-            if isinstance(value, Formula):
-                try:
-                    value = clamp_live(field, value(names))
-                except (ArithmeticError, ValueError, TypeError):
-                    value = self.live_last.get(field, 0)
-                self.live_last[field] = value
-            if field in LIVE_TOTALS:
-                value = max(int(value) - self.total_offsets[field], 0)
-                block += total_bytes(value)
-            else:
-                block += meter_float(value)
-                value = as_sent(value)
-            names[field] = values[field] = value
-        return values, block
-
-    def live_reply_body(self, now):
-        body = self.live_header + self.live_values(now)[1]
-        self.live_count += 1
-        return body
-
-    def reset_totals(self, now):
-        """The keypad's totalizer reset: from now on the totals count from zero."""
-        values = self.live_values(now)[0]
-        for field in LIVE_TOTALS:
-            self.total_offsets[field] += values[field]
-
     def refresh_display(self, now):
-        values = self.live_values(now)[0]
+        values = self.live.values(now)[0]
         home = list(self.display)
-        for after, _, display in self.script:
+        for after, _, display in self.live.script:
             if display is not None and values["t"] >= after:
                 for n, line in enumerate(display):
                     if line is not None:  # null, or a shorter list, keeps a line as it was
@@ -254,7 +162,7 @@ class Meter:
         return with_crc(bytes((frame[0], 0x61)) + bytes(self.last_download)), "answered"
 
     def _read_live(self, frame, entry, now):
-        return with_crc(bytes((frame[0], 0x63)) + self.live_reply_body(now)), "answered"
+        return with_crc(bytes((frame[0], 0x63)) + self.live.reply_body(now)), "answered"
 
     ANSWERS = {3: _read_registers, 16: _write_registers, 96: _read_memory,
                97: _read_last_download, 99: _read_live}

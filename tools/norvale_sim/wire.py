@@ -44,6 +44,10 @@ def meter_float(value):
     return struct.pack(">f", float(value))
 
 
+def float_value(data):
+    return struct.unpack(">f", data)[0]
+
+
 def total_bytes(value):
     """Four bytes whose value is b1 * 65536 + b2 * 4096 + b3 * 256 + b4 (the live totals)."""
     value = int(value)
@@ -51,6 +55,10 @@ def total_bytes(value):
         raise ValueError(f"total {value} does not fit the live block's four bytes")
     rest = value % 65536
     return bytes((value // 65536, rest // 4096, (rest % 4096) // 256, rest % 256))
+
+
+def total_value(data):
+    return data[0] * 65536 + data[1] * 4096 + data[2] * 256 + data[3]
 
 
 # --- Requests --------------------------------------------------------------------------------
