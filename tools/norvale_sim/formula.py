@@ -7,7 +7,7 @@ _FORMULA_FUNCTIONS = {
     "sin": math.sin, "cos": math.cos, "exp": math.exp, "log": math.log, "sqrt": math.sqrt,
     "floor": math.floor, "ceil": math.ceil, "abs": abs, "min": min, "max": max, "round": round,
 }
-_FORMULA_CONSTANTS = {"pi": math.pi, "e": math.e}
+FORMULA_CONSTANTS = {"pi": math.pi, "e": math.e}
 _BINARY = {
     ast.Add: lambda a, b: a + b, ast.Sub: lambda a, b: a - b, ast.Mult: lambda a, b: a * b,
     ast.Div: lambda a, b: a / b, ast.FloorDiv: lambda a, b: a // b, ast.Mod: lambda a, b: a % b,
@@ -52,8 +52,8 @@ class Formula:
         if isinstance(node, ast.Name):
             if node.id in names:
                 return names[node.id]
-            if node.id in _FORMULA_CONSTANTS:
-                return _FORMULA_CONSTANTS[node.id]
+            if node.id in FORMULA_CONSTANTS:
+                return FORMULA_CONSTANTS[node.id]
             raise ValueError(f"formula {self.text!r}: unknown name {node.id!r}")
         if isinstance(node, ast.BinOp):
             return _BINARY[type(node.op)](self._eval(node.left, names),

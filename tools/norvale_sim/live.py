@@ -4,7 +4,7 @@ import math
 import re
 import time
 
-from .formula import _FORMULA_CONSTANTS, Formula, formula_names
+from .formula import FORMULA_CONSTANTS, Formula, formula_names
 from .scenario import parse_bytes
 from .wire import float_value, meter_float, total_bytes, total_value
 
@@ -24,7 +24,7 @@ def live_source(desc, field, what):
             formula = Formula(desc)
         except SyntaxError as error:
             raise ValueError(f"{what}: formula {desc!r}: {error.msg}") from None
-        allowed = {"t", "n", *LIVE_FIELDS[:LIVE_FIELDS.index(field)], *_FORMULA_CONSTANTS}
+        allowed = {"t", "n", *LIVE_FIELDS[:LIVE_FIELDS.index(field)], *FORMULA_CONSTANTS}
         unknown = formula_names(formula) - allowed
         if unknown:
             raise ValueError(f"{what}: unknown names {sorted(unknown)} (a formula may use t, n "
