@@ -1,7 +1,5 @@
 """The serial line: request frames cut from the bytes received, faults applied, replies paced."""
 
-import json
-
 from .wire import crc16, describe, exception_reply, request_length
 
 
@@ -9,11 +7,11 @@ class Simulator:
     BYTE_BITS = 10  # start bit, 8 data bits, stop bit
     CHUNK_SECONDS = 0.002  # paced replies go out in slices this long
 
-    def __init__(self, meter, faults, baud, log_file):
+    def __init__(self, meter, faults, baud, event_log):
         self.meter = meter
         self.faults = faults
         self.byte_seconds = self.BYTE_BITS / baud if baud else 0.0
-        self.log_file = log_file
+        self.event_log = event_log
         self.sequence = 0
         self.buffer = bytearray()
         self.buffer_time = 0.0  # when the oldest byte in the buffer arrived
@@ -29,10 +27,7 @@ class Simulator:
         return max(0.05, 3.5 * self.byte_seconds)
 
     def log(self, entry):
-        if self.log_file is None:
-            return
-        self.log_file.write(json.dumps(entry, separators=(",", ":")) + "\n")
-        self.log_file.flush()
+        self.event_log.write(entry)
 
     def flush_discarded(self):
         if self.discarded:

@@ -1,4 +1,5 @@
-"""The simulator on a pseudo-terminal, and its command line."""
+"""The simulator on a pseudo-terminal, and its command line; the pty and the stop signals are
+shared with the modem simulator."""
 
 import argparse
 import os
@@ -10,6 +11,7 @@ import termios
 import time
 import tty
 
+from .event_log import EventLog
 from .faults import Fault
 from .line import Simulator
 from .meter import Meter
@@ -18,6 +20,15 @@ from .scenario import load_scenario
 
 class Stopped(Exception):
     """Raised by the SIGTERM and SIGINT handlers to leave the loop at once."""
+
+
+def stop_on_signals():
+    """SIGTERM and SIGINT raise Stopped wherever the program is."""
+    def stop(signum, frame):
+        raise Stopped()
+
+    signal.signal(signal.SIGTERM, stop)
+    signal.signal(signal.SIGINT, stop)
 
 
 def open_pty():
@@ -107,19 +118,14 @@ def main(argv=None):
         print("meter_sim: --baud must be positive", file=sys.stderr)
         return 2
 
-    log_file = open(args.log, "a", encoding="utf-8") if args.log else None
+    event_log = EventLog(args.log)
     master, slave, path = open_pty()
     if args.link:
         if os.path.islink(args.link):
             os.unlink(args.link)
         os.symlink(path, args.link)
-    simulator = Simulator(meter, faults, args.baud, log_file)
-
-    def stop(signum, frame):
-        raise Stopped()
-
-    signal.signal(signal.SIGTERM, stop)
-    signal.signal(signal.SIGINT, stop)
+    simulator = Simulator(meter, faults, args.baud, event_log)
+    stop_on_signals()
     print(path, flush=True)
     try:
         run(simulator, master)
@@ -130,6 +136,5 @@ def main(argv=None):
         os.close(slave)
         if args.link and os.path.islink(args.link):
             os.unlink(args.link)
-        if log_file:
-            log_file.close()
+        event_log.close()
     return 0
