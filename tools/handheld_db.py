@@ -22,7 +22,7 @@ import sys
 
 # Formulas and byte parsing are shared with the meter simulator rather than copied.
 from norvale_sim.formula import value_source
-from norvale_sim.log_memory import bcd
+from norvale_sim.log_memory import bcd, stamp_of
 from norvale_sim.scenario import parse_bytes, parse_datetime
 
 # --- Layout ----------------------------------------------------------------------------------
@@ -83,12 +83,6 @@ def channel_name(desc, what):
     if len(data) > NAME_BYTES:
         raise ValueError(f"{what}: {desc!r} is longer than {NAME_BYTES} bytes")
     return data.ljust(NAME_BYTES, bytes([PADDING]))
-
-
-def stamp_of(when):
-    """The date a record carries: the meter stamps the end of a day with that day's date, and
-    the program moves a 00:00 record on to the next day, so midnight carries the day before."""
-    return when - datetime.timedelta(days=1) if when.hour == 0 and when.minute == 0 else when
 
 
 class Meter:

@@ -61,18 +61,21 @@ def year_field(year):
     raise ValueError(f"year {year} cannot be stored in a log record (2018..2029 only)")
 
 
-def encode_record(channel, when, value_bytes):
-    """One 8-byte log record for `channel` logged at `when` (a datetime).
+def stamp_of(when):
+    """The date a record logged at `when` carries, in the meter's log and the handheld's alike.
 
     The program moves a record stamped exactly 00:00 on to the next day, because the meter stamps
     the end of a day's last interval with that day's date. A midnight reading is therefore
     written with the previous day's date.
     """
+    return when - datetime.timedelta(days=1) if when.hour == 0 and when.minute == 0 else when
+
+
+def encode_record(channel, when, value_bytes):
+    """One 8-byte log record for `channel` logged at `when` (a datetime)."""
     if not 1 <= channel <= 8:
         raise ValueError(f"channel {channel} is outside 1..8")
-    stamp = when
-    if when.hour == 0 and when.minute == 0:
-        stamp = when - datetime.timedelta(days=1)
+    stamp = stamp_of(when)
     y = year_field(stamp.year)
     b1 = channel << 4 | stamp.month
     b2 = ((y >> 3) & 3) << 6 | bcd(stamp.day)
