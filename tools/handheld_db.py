@@ -14,24 +14,16 @@ unique IDs, dates and the gap are chosen to keep it so, and the result is checke
 import argparse
 import datetime
 import heapq
-import importlib.util
 import itertools
 import json
 import math
-import os
 import struct
 import sys
 
 # Formulas and byte parsing are shared with the meter simulator rather than copied.
-_SIM_PATH = os.path.join(os.path.dirname(os.path.abspath(__file__)), "meter_sim.py")
-_sim_spec = importlib.util.spec_from_file_location("meter_sim", _SIM_PATH)
-meter_sim = importlib.util.module_from_spec(_sim_spec)
-_sim_spec.loader.exec_module(meter_sim)
-
-bcd = meter_sim.bcd
-parse_bytes = meter_sim.parse_bytes
-parse_datetime = meter_sim.parse_datetime
-value_source = meter_sim.value_source
+from norvale_sim.formula import value_source
+from norvale_sim.log_memory import bcd, stamp_of
+from norvale_sim.scenario import parse_bytes, parse_datetime
 
 # --- Layout ----------------------------------------------------------------------------------
 
@@ -91,12 +83,6 @@ def channel_name(desc, what):
     if len(data) > NAME_BYTES:
         raise ValueError(f"{what}: {desc!r} is longer than {NAME_BYTES} bytes")
     return data.ljust(NAME_BYTES, bytes([PADDING]))
-
-
-def stamp_of(when):
-    """The date a record carries: the meter stamps the end of a day with that day's date, and
-    the program moves a 00:00 record on to the next day, so midnight carries the day before."""
-    return when - datetime.timedelta(days=1) if when.hour == 0 and when.minute == 0 else when
 
 
 class Meter:

@@ -9,8 +9,6 @@ meter_sim.py (beside this file) as the far end of the call. See README.md beside
 """
 
 import argparse
-import importlib.util
-import json
 import os
 import select
 import signal
@@ -20,12 +18,8 @@ import termios
 import time
 import tty
 
-# The meter simulator beside this file opens its pty the same way.
-_SIM_PATH = os.path.join(os.path.dirname(os.path.abspath(__file__)), "meter_sim.py")
-_sim_spec = importlib.util.spec_from_file_location("meter_sim", _SIM_PATH)
-_meter_sim = importlib.util.module_from_spec(_sim_spec)
-_sim_spec.loader.exec_module(_meter_sim)
-open_pty = _meter_sim.open_pty
+from norvale_sim.event_log import EventLog
+from norvale_sim.pty_server import Stopped, open_pty, stop_on_signals
 
 CR, LF, BS, DEL = 13, 10, 8, 127
 PLUS = ord("+")
@@ -40,17 +34,13 @@ DATA = "data"  # connected, bytes pass through
 ONLINE = "online"  # connected, escaped to commands (ATO back, ATH0 hangs up)
 
 
-class Stopped(Exception):
-    """Raised by the SIGTERM and SIGINT handlers to leave the loop at once."""
-
-
 class Modem:
-    def __init__(self, echo, answer, connect_delay, guard, log_file):
+    def __init__(self, echo, answer, connect_delay, guard, event_log):
         self.echo = self.initial_echo = echo
         self.answer = answer
         self.connect_delay = connect_delay
         self.guard = guard
-        self.log_file = log_file
+        self.event_log = event_log
         self.state = COMMAND
         self.line = bytearray()
         self.line_overflow = False
@@ -67,10 +57,7 @@ class Modem:
     # --- output ---
 
     def log(self, entry):
-        if self.log_file is None:
-            return
-        self.log_file.write(json.dumps(entry, separators=(",", ":")) + "\n")
-        self.log_file.flush()
+        self.event_log.write(entry)
 
     def reply(self, text):
         self.queue_program(b"\r\n" + text.encode("latin-1", "replace") + b"\r\n")
@@ -363,16 +350,12 @@ def main(argv=None):
         print("modem_sim: --meter-arg needs --scenario", file=sys.stderr)
         return 2
 
-    def stop(signum, frame):
-        raise Stopped()
-
-    signal.signal(signal.SIGTERM, stop)
-    signal.signal(signal.SIGINT, stop)
+    stop_on_signals()
 
     meter = None
     fds = {"meter": None}
     master = slave = None
-    log_file = None
+    event_log = None
     modem = None
     try:
         if args.scenario:
@@ -381,9 +364,9 @@ def main(argv=None):
             except (OSError, RuntimeError) as error:
                 print(f"modem_sim: {error}", file=sys.stderr)
                 return 2
-        log_file = open(args.log, "a", encoding="utf-8") if args.log else None
+        event_log = EventLog(args.log)
         master, slave, path = open_pty()
-        modem = Modem(args.echo == "on", args.answer, args.connect_delay, args.guard, log_file)
+        modem = Modem(args.echo == "on", args.answer, args.connect_delay, args.guard, event_log)
         print(path, flush=True)
         run(modem, master, fds)
     except Stopped:
@@ -400,8 +383,8 @@ def main(argv=None):
                 os.close(fd)
         if meter is not None:
             stop_meter(meter)
-        if log_file:
-            log_file.close()
+        if event_log is not None:
+            event_log.close()
     return 0
 
 

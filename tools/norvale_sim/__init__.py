@@ -1,0 +1,1 @@
+"""The Norvale meter simulator and what the other tools in this folder share with it."""
