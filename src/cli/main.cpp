@@ -14,12 +14,12 @@
 #include <utility>
 #include <vector>
 
-#include "cli/cli_line_trace.h"
 #include "cli/cli_options.h"
 #include "cli/commands/download.h"
 #include "cli/plot_program.h"
 #include "cli/serial_device.h"
-#include "cli/terminal_download_view.h"
+#include "cli/terminal/cli_line_trace.h"
+#include "cli/terminal/terminal_download_view.h"
 #include "cli/termination_signals.h"
 #include "download/download_commands.h"
 #include "handheld/handheld_commands.h"

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "cli/cli_options.h"
-#include "cli/terminal_download_view.h"
+#include "cli/terminal/terminal_download_view.h"
 #include "download/download_commands.h"
 #include "link/line_tracer.h"
 #include "link/settings_record.h"
