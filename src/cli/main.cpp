@@ -16,6 +16,7 @@
 
 #include "cli/cli_options.h"
 #include "cli/commands/download.h"
+#include "cli/exit_codes.h"
 #include "cli/plot_program.h"
 #include "cli/serial_device.h"
 #include "cli/terminal/cli_line_trace.h"
@@ -49,20 +50,6 @@ class ListModuleIdBox : public norvale::ModuleIdBox {
   std::vector<std::string> entries_;
   std::string text_;
 };
-
-int ExitCodeOfScan(int16_t result) {
-  using namespace norvale;
-  switch (result) {
-    case kLogRead:
-      return kExitFileWritten;
-    case kNothingToRead:
-      return kExitNothingToRead;
-    case kDatabaseMissing:
-      return kExitDatabaseMissing;
-    default:
-      return kExitDownloadError;
-  }
-}
 
 volatile sig_atomic_t gInterrupted = 0;
 extern "C" void NoteInterrupt(int) { gInterrupted = 1; }
@@ -116,12 +103,12 @@ int ReadDatabase(const norvale::CliOptions& options, norvale::SettingsRecord& se
   if (options.command == CliCommand::Ids) {
     result = commands.GetIdList(context);
     for (const std::string& id : ids.entries()) std::printf("%s\n", id.c_str());
-    exitCode = ExitCodeOfScan(result);
+    exitCode = ExitCodeOfResult(result);
   } else {
     // --module is a number, so the ID box is never empty when separating.
     const DownloadOutcome outcome = *commands.ImportData(context, !options.module.empty());
     result = outcome.result;
-    exitCode = result == kDatabaseMissing ? kExitDatabaseMissing : ExitCodeOf(outcome);
+    exitCode = ExitCodeOf(outcome);
   }
   if (result == kNotHandheldDatabase) {
     // The final status, in place of "0 Records Available".
@@ -178,7 +165,7 @@ int Live(const norvale::CliOptions& options, norvale::SettingsRecord& settings,
     // The rest of the second in the event loop, as the window's timer would wait.
     WaitInEventLoop(pump, period, kPollMilliseconds);
   }
-  return answered > 0 ? kExitFileWritten : kExitDownloadError;
+  return answered > 0 ? kExitSuccess : kExitDownloadError;
 }
 
 // The --output-pattern name for this moment; the file may still take a suffix when written.
@@ -208,11 +195,11 @@ int main(int argc, char** argv) {
   if (!parse.ok) return UsageError(parse.error, parse.command);
   if (parse.options.help) {
     std::fputs(CliHelpText(parse.command).c_str(), stdout);
-    return 0;
+    return kExitSuccess;
   }
   if (parse.options.version) {
     std::printf("%s\n", VersionLine("norvale-cli").c_str());
-    return 0;
+    return kExitSuccess;
   }
   CliOptions& options = parse.options;
   if (options.command == CliCommand::Plot) return RunPlotProgram(argv);
