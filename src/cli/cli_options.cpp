@@ -151,36 +151,6 @@ constexpr const char* kExitStatus =
     "  64  usage error\n"
     "  130, 143  interrupted by SIGINT or SIGTERM\n";
 
-struct OptionRule {
-  const char* name;
-  const char* valueName;  // nullptr: a switch
-  unsigned commands;
-};
-
-constexpr std::array<OptionRule, 21> kOptionRules{{
-    {"device", "PATH", kForDownload | kForLive},
-    {"baud", "RATE", kForDownload | kForLive},
-    {"slave", "ID", kForDownload | kForLive},
-    {"since-last", nullptr, kForDownload},
-    {"portable", nullptr, kForDownload},
-    {"dial", "NUMBER", kForDownload},
-    {"modem-init", "TEXT", kForDownload},
-    {"output", "FILE", kForDownload | kForImport | kForPlot},
-    {"output-pattern", "PATTERN", kForDownload | kForImport},
-    {"database", "FILE", kForImport | kForIds},
-    {"module", "ID", kForImport | kForIds},
-    {"meter", "TYPE", kForLive},
-    {"flow-unit", "UNIT", kForLive},
-    {"flow-format", "FORMAT", kForLive},
-    {"velocity-unit", "UNIT", kForLive},
-    {"count", "N", kForLive},
-    {"trace", "FILE", kForDownload | kForLive},
-    {"verbose", nullptr, kForDownload | kForLive},
-    {"input", "FILE", kForPlot},
-    {"size", "WxH", kForPlot},
-    {"help", nullptr, 0},
-}};
-
 // Image sides of plot: large enough for the axes, small enough to fit in memory (8000 x 8000
 // is 256 MB).
 constexpr int kSmallestSide = 100;
@@ -213,77 +183,118 @@ QString FromSystem(const std::string& text) {
 }
 std::string ToSystem(const QString& text) { return text.toLatin1().toStdString(); }
 
+// How an option's value goes into CliOptions: false when the value is not acceptable.
+using ValueReader = bool (*)(const std::string& text, CliOptions& options);
+// What is wrong with a value that its reader did not accept, for the user.
+using Complaint = std::string (*)(const std::string& option, const std::string& text);
+
+template <std::string CliOptions::*kField>
+bool Keep(const std::string& text, CliOptions& options) {
+  options.*kField = text;
+  return true;
+}
+
+// One of the names in kList, kept as typed.
+template <std::string CliOptions::*kField, const auto& kList>
+bool Listed(const std::string& text, CliOptions& options) {
+  options.*kField = text;
+  return positionIn(kList, text) >= 0;
+}
+
+// One of the names in kList, kept as its position there (the window's list box).
+template <int CliOptions::*kField, const auto& kList>
+bool Position(const std::string& text, CliOptions& options) {
+  options.*kField = positionIn(kList, text);
+  return options.*kField >= 0;
+}
+
+template <int CliOptions::*kField, int kLow, int kHigh>
+bool Number(const std::string& text, CliOptions& options) {
+  return parseNumber(text, kLow, kHigh, options.*kField);
+}
+
+// Kept as typed: the ID box's text, which the import reads as the window does.
+bool ReadModule(const std::string& text, CliOptions& options) {
+  int id = 0;
+  options.module = text;
+  return parseNumber(text, 0, 255, id);
+}
+
+bool ReadPattern(const std::string& text, CliOptions& options) {
+  options.outputPattern = text;
+  return ExpandDatedName(text, std::tm{}).has_value();
+}
+
+bool ReadSize(const std::string& text, CliOptions& options) {
+  const size_t x = text.find('x');
+  return x != std::string::npos &&
+         parseNumber(text.substr(0, x), kSmallestSide, kLargestSide, options.width) &&
+         parseNumber(text.substr(x + 1), kSmallestSide, kLargestSide, options.height);
+}
+
+std::string NotAChoice(const std::string& option, const std::string& text) {
+  return "--" + option + " \"" + text + "\" is not one of the choices (see --help)";
+}
+
+std::string NotABaudRate(const std::string&, const std::string& text) {
+  std::string rates;
+  for (std::string_view rate : kBaudRates) rates.append(rates.empty() ? "" : ", ").append(rate);
+  return "baud rate \"" + text + "\" is not one of " + rates;
+}
+
+// --slave and --module: "slave ID", "module ID".
+std::string NotAnId(const std::string& option, const std::string& text) {
+  return option + " ID \"" + text + "\" is not a number from 0 to 255";
+}
+
+std::string NotAPattern(const std::string&, const std::string& text) {
+  return "--output-pattern \"" + text + "\" may hold only %Y %m %d %H %M %S and %%";
+}
+
+std::string NotASize(const std::string&, const std::string& text) {
+  return "--size \"" + text + "\" is not WIDTHxHEIGHT, each from 100 to 8000 (e.g. 1600x900)";
+}
+
+struct OptionRule {
+  const char* name;
+  const char* valueName;  // nullptr: a switch
+  unsigned commands;
+  const char* needs = nullptr;  // what an empty value lacks; nullptr: it may be empty
+  ValueReader read = nullptr;
+  Complaint complaint = NotAChoice;
+};
+
+constexpr std::array<OptionRule, 21> kOptionRules{{
+    {"device", "PATH", kForDownload | kForLive, "a path", Keep<&CliOptions::device>},
+    {"baud", "RATE", kForDownload | kForLive, nullptr, Listed<&CliOptions::baud, kBaudRates>,
+     NotABaudRate},
+    {"slave", "ID", kForDownload | kForLive, nullptr, Number<&CliOptions::slave, 0, 255>, NotAnId},
+    {"since-last", nullptr, kForDownload},
+    {"portable", nullptr, kForDownload},
+    {"dial", "NUMBER", kForDownload, "a number", Keep<&CliOptions::dial>},
+    {"modem-init", "TEXT", kForDownload, nullptr, Keep<&CliOptions::modemInit>},
+    {"output", "FILE", kForDownload | kForImport | kForPlot, "a file", Keep<&CliOptions::output>},
+    {"output-pattern", "PATTERN", kForDownload | kForImport, "a pattern", ReadPattern, NotAPattern},
+    {"database", "FILE", kForImport | kForIds, "a file", Keep<&CliOptions::database>},
+    {"module", "ID", kForImport | kForIds, nullptr, ReadModule, NotAnId},
+    {"meter", "TYPE", kForLive, nullptr, Listed<&CliOptions::meter, kMeters>},
+    {"flow-unit", "UNIT", kForLive, nullptr, Position<&CliOptions::flowUnit, kFlowUnits>},
+    {"flow-format", "FORMAT", kForLive, nullptr, Position<&CliOptions::flowFormat, kFlowFormats>},
+    {"velocity-unit", "UNIT", kForLive, nullptr,
+     Position<&CliOptions::velocityUnit, kVelocityUnits>},
+    {"count", "N", kForLive, nullptr, Number<&CliOptions::count, 1, 1 << 30>},
+    {"trace", "FILE", kForDownload | kForLive, "a file", Keep<&CliOptions::trace>},
+    {"verbose", nullptr, kForDownload | kForLive},
+    {"input", "FILE", kForPlot, "a file", Keep<&CliOptions::input>},
+    {"size", "WxH", kForPlot, nullptr, ReadSize, NotASize},
+    {"help", nullptr, 0},
+}};
+
 // Fills options from one option's value; the error text when the value is not acceptable.
-std::string takeValue(const std::string& name, const std::string& text, CliOptions& options) {
-  auto required = [&](std::string& field, const char* what) {
-    field = text;
-    return text.empty() ? "--" + name + " needs " + what : std::string();
-  };
-  auto notAChoice = [&] {
-    return "--" + name + " \"" + text + "\" is not one of the choices (see --help)";
-  };
-  if (name == "device") return required(options.device, "a path");
-  if (name == "output") return required(options.output, "a file");
-  if (name == "database") return required(options.database, "a file");
-  if (name == "trace") return required(options.trace, "a file");
-  if (name == "input") return required(options.input, "a file");
-  if (name == "size") {
-    const size_t x = text.find('x');
-    if (x != std::string::npos &&
-        parseNumber(text.substr(0, x), kSmallestSide, kLargestSide, options.width) &&
-        parseNumber(text.substr(x + 1), kSmallestSide, kLargestSide, options.height)) {
-      return {};
-    }
-    return "--size \"" + text + "\" is not WIDTHxHEIGHT, each from 100 to 8000 (e.g. 1600x900)";
-  }
-  if (name == "dial") return required(options.dial, "a number");
-  if (name == "modem-init") {
-    options.modemInit = text;
-    return {};
-  }
-  if (name == "output-pattern") {
-    options.outputPattern = text;
-    if (text.empty()) return "--output-pattern needs a pattern";
-    if (!ExpandDatedName(text, std::tm{})) {
-      return "--output-pattern \"" + text + "\" may hold only %Y %m %d %H %M %S and %%";
-    }
-    return {};
-  }
-  if (name == "baud") {
-    options.baud = text;
-    if (positionIn(kBaudRates, text) >= 0) return {};
-    std::string rates;
-    for (std::string_view rate : kBaudRates) rates.append(rates.empty() ? "" : ", ").append(rate);
-    return "baud rate \"" + text + "\" is not one of " + rates;
-  }
-  if (name == "slave") {
-    if (parseNumber(text, 0, 255, options.slave)) return {};
-    return "slave ID \"" + text + "\" is not a number from 0 to 255";
-  }
-  if (name == "module") {
-    int id = 0;
-    options.module = text;
-    if (parseNumber(text, 0, 255, id)) return {};
-    return "module ID \"" + text + "\" is not a number from 0 to 255";
-  }
-  if (name == "meter") {
-    options.meter = text;
-    return positionIn(kMeters, text) >= 0 ? std::string() : notAChoice();
-  }
-  if (name == "flow-unit") {
-    options.flowUnit = positionIn(kFlowUnits, text);
-    return options.flowUnit >= 0 ? std::string() : notAChoice();
-  }
-  if (name == "flow-format") {
-    options.flowFormat = positionIn(kFlowFormats, text);
-    return options.flowFormat >= 0 ? std::string() : notAChoice();
-  }
-  if (name == "velocity-unit") {
-    options.velocityUnit = positionIn(kVelocityUnits, text);
-    return options.velocityUnit >= 0 ? std::string() : notAChoice();
-  }
-  // --count
-  return parseNumber(text, 1, 1 << 30, options.count) ? std::string() : notAChoice();
+std::string TakeValue(const OptionRule& rule, const std::string& text, CliOptions& options) {
+  const bool accepted = rule.read(text, options);
+  if (rule.needs && text.empty()) return "--" + std::string(rule.name) + " needs " + rule.needs;
+  return accepted ? std::string() : rule.complaint(rule.name, text);
 }
 
 // The image kinds plot writes: the file name's extension, in any case.
@@ -320,6 +331,83 @@ unsigned CommandBit(CliCommand command) {
   return 0;
 }
 
+void AddOptions(QCommandLineParser& parser) {
+  parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+  for (const OptionRule& rule : kOptionRules) {
+    QStringList names{QString::fromLatin1(rule.name)};
+    if (std::string(rule.name) == "help") names.prepend(QStringLiteral("h"));
+    if (std::string(rule.name) == "verbose") names.prepend(QStringLiteral("v"));
+    parser.addOption(rule.valueName
+                         ? QCommandLineOption(names, {}, QString::fromLatin1(rule.valueName))
+                         : QCommandLineOption(names));
+  }
+  parser.addOption(QCommandLineOption(QStringLiteral("version")));
+}
+
+// What QCommandLineParser refused: an option it does not know, as typed, or its own words.
+std::string ParserError(const QCommandLineParser& parser) {
+  const QStringList unknown = parser.unknownOptionNames();
+  if (unknown.isEmpty()) return parser.errorText().toStdString();
+  const QString name = unknown.first();
+  return "unknown option \"" + ToSystem((name.size() == 1 ? "-" : "--") + name) + "\"";
+}
+
+// The options given into `options`; the error text when one is not the command's or its value
+// is not acceptable.
+std::string ReadOptions(const QCommandLineParser& parser, const std::string& commandName,
+                        CliOptions& options) {
+  for (const OptionRule& rule : kOptionRules) {
+    const QString name = QString::fromLatin1(rule.name);
+    if (!parser.isSet(name)) continue;
+    if ((rule.commands & CommandBit(options.command)) == 0) {
+      return "option \"--" + std::string(rule.name) + "\" does not belong to \"" + commandName +
+             "\"";
+    }
+    if (!rule.valueName) continue;
+    const std::string error = TakeValue(rule, ToSystem(parser.value(name)), options);
+    if (!error.empty()) return error;
+  }
+  options.sinceLast = parser.isSet(QStringLiteral("since-last"));
+  options.portable = parser.isSet(QStringLiteral("portable"));
+  options.verbose = parser.isSet(QStringLiteral("verbose"));
+  return {};
+}
+
+// The rules of a command as a whole, once each option is read: what it requires, the options
+// that exclude each other, plot's own default file. The error text when one is broken.
+std::string ApplyCommandRules(const QCommandLineParser& parser, CliOptions& options) {
+  const bool outputGiven = parser.isSet(QStringLiteral("output"));
+  if (options.command == CliCommand::Plot) {
+    if (options.input.empty()) return "--input is required";
+    if (!outputGiven) options.output = "Logdata.png";
+    if (!IsImageName(options.output)) {
+      return "--output \"" + options.output + "\" does not end in .png or .svg";
+    }
+    return {};
+  }
+  const bool fromMeter =
+      options.command == CliCommand::Download || options.command == CliCommand::Live;
+  if (fromMeter && options.device.empty()) return "--device is required";
+  if (!fromMeter && options.database.empty()) return "--database is required";
+  if (outputGiven && parser.isSet(QStringLiteral("output-pattern"))) {
+    return "--output and --output-pattern cannot be given together";
+  }
+  return {};
+}
+
+// The command, its options and its rules into `options`; the error text when any is wrong.
+std::string ReadCommand(const QCommandLineParser& parser, CliOptions& options) {
+  const QStringList positional = parser.positionalArguments();
+  if (positional.isEmpty()) return "no command given";
+  const std::string commandName = ToSystem(positional.first());
+  const std::optional<CliCommand> command = CommandNamed(commandName);
+  if (!command) return "unknown command \"" + commandName + "\"";
+  if (positional.size() > 1) return "unexpected argument \"" + ToSystem(positional[1]) + "\"";
+  options.command = *command;
+  const std::string error = ReadOptions(parser, commandName, options);
+  return error.empty() ? ApplyCommandRules(parser, options) : error;
+}
+
 }  // namespace
 
 std::string CliHelpText(std::optional<CliCommand> command) {
@@ -347,89 +435,25 @@ std::string CliUsageHint(std::optional<CliCommand> command) {
 
 CliParse ParseCliArguments(const std::vector<std::string>& arguments) {
   CliParse parse;
-  CliOptions& options = parse.options;
-  auto fail = [&](std::string why) {
-    parse.error = std::move(why);
-    return parse;
-  };
-
   QCommandLineParser parser;
-  parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-  for (const OptionRule& rule : kOptionRules) {
-    QStringList names{QString::fromLatin1(rule.name)};
-    if (std::string(rule.name) == "help") names.prepend(QStringLiteral("h"));
-    if (std::string(rule.name) == "verbose") names.prepend(QStringLiteral("v"));
-    parser.addOption(rule.valueName
-                         ? QCommandLineOption(names, {}, QString::fromLatin1(rule.valueName))
-                         : QCommandLineOption(names));
-  }
-  parser.addOption(QCommandLineOption(QStringLiteral("version")));
+  AddOptions(parser);
   QStringList words{QStringLiteral("norvale-cli")};
   for (const std::string& argument : arguments) words << FromSystem(argument);
-
-  if (!parser.parse(words)) {
-    const QStringList given = parser.positionalArguments();
-    if (!given.isEmpty()) parse.command = CommandNamed(ToSystem(given.first()));
-    const QStringList unknown = parser.unknownOptionNames();
-    if (!unknown.isEmpty()) {
-      const QString name = unknown.first();
-      return fail("unknown option \"" + ToSystem((name.size() == 1 ? "-" : "--") + name) + "\"");
-    }
-    return fail(parser.errorText().toStdString());
-  }
+  const bool parsed = parser.parse(words);
   // The command first, so that "download --help" can tell which help to give, and a usage
   // error which help to point to.
   const QStringList positional = parser.positionalArguments();
-  const std::string commandName = positional.isEmpty() ? "" : ToSystem(positional.first());
-  const std::optional<CliCommand> command = CommandNamed(commandName);
-  if (command) parse.command = *command;
-  if (parser.isSet(QStringLiteral("help"))) {
-    options.help = true;
-    parse.ok = true;
-    return parse;
+  if (!positional.isEmpty()) parse.command = CommandNamed(ToSystem(positional.first()));
+  if (!parsed) {
+    parse.error = ParserError(parser);
+  } else if (parser.isSet(QStringLiteral("help"))) {
+    parse.options.help = true;
+  } else if (parser.isSet(QStringLiteral("version"))) {
+    parse.options.version = true;
+  } else {
+    parse.error = ReadCommand(parser, parse.options);
   }
-  if (parser.isSet(QStringLiteral("version"))) {
-    options.version = true;
-    parse.ok = true;
-    return parse;
-  }
-  if (positional.isEmpty()) return fail("no command given");
-  if (!command) return fail("unknown command \"" + commandName + "\"");
-  if (positional.size() > 1) return fail("unexpected argument \"" + ToSystem(positional[1]) + "\"");
-  options.command = *command;
-
-  for (const OptionRule& rule : kOptionRules) {
-    const QString name = QString::fromLatin1(rule.name);
-    if (!parser.isSet(name)) continue;
-    if ((rule.commands & CommandBit(options.command)) == 0) {
-      return fail("option \"--" + std::string(rule.name) + "\" does not belong to \"" +
-                  commandName + "\"");
-    }
-    if (!rule.valueName) continue;
-    const std::string error = takeValue(rule.name, ToSystem(parser.value(name)), options);
-    if (!error.empty()) return fail(error);
-  }
-  options.sinceLast = parser.isSet(QStringLiteral("since-last"));
-  options.portable = parser.isSet(QStringLiteral("portable"));
-  options.verbose = parser.isSet(QStringLiteral("verbose"));
-
-  const bool fromMeter =
-      options.command == CliCommand::Download || options.command == CliCommand::Live;
-  if (options.command == CliCommand::Plot) {
-    if (options.input.empty()) return fail("--input is required");
-    if (!parser.isSet(QStringLiteral("output"))) options.output = "Logdata.png";
-    if (!IsImageName(options.output)) {
-      return fail("--output \"" + options.output + "\" does not end in .png or .svg");
-    }
-    parse.ok = true;
-    return parse;
-  }
-  if (fromMeter && options.device.empty()) return fail("--device is required");
-  if (!fromMeter && options.database.empty()) return fail("--database is required");
-  if (parser.isSet(QStringLiteral("output")) && parser.isSet(QStringLiteral("output-pattern"))) {
-    return fail("--output and --output-pattern cannot be given together");
-  }
-  parse.ok = true;
+  parse.ok = parse.error.empty();
   return parse;
 }
 

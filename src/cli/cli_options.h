@@ -53,13 +53,4 @@ std::string CliHelpText(std::optional<CliCommand> command);
 // The line that follows a usage error: where the help for the command given is.
 std::string CliUsageHint(std::optional<CliCommand> command);
 
-// Exit codes.
-inline constexpr int kExitFileWritten = 0;
-inline constexpr int kExitNothingToRead = 1;
-inline constexpr int kExitDatabaseMissing = 2;
-inline constexpr int kExitDownloadError = 3;
-inline constexpr int kExitFileError = 4;
-inline constexpr int kExitCouldNotConnect = 5;
-inline constexpr int kExitUsage = 64;
-
 }  // namespace norvale

@@ -7,6 +7,7 @@
 
 #include "cli/cli_options.h"
 #include "cli/commands/plot.h"
+#include "cli/exit_codes.h"
 
 int main(int argc, char** argv) {
   using namespace norvale;

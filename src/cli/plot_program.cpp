@@ -9,7 +9,7 @@
 #include <string>
 #include <system_error>
 
-#include "cli/cli_options.h"
+#include "cli/exit_codes.h"
 
 namespace norvale {
 

@@ -4,6 +4,8 @@
 #include <functional>
 #include <memory>
 
+#include "cli/exit_codes.h"
+
 namespace norvale {
 
 // SIGINT and SIGTERM as an event of the event loop: the first one wakes any wait under way and
@@ -19,8 +21,8 @@ class TerminationSignals {
 
   // The signal that came, 0 while none has.
   int caught() const;
-  // The exit status of a program that a signal ended: 128 + its number.
-  int exitStatus() const { return 128 + caught(); }
+  // The exit status of a program that a signal ended.
+  int exitStatus() const { return ExitCodeOfSignal(caught()); }
 
  private:
   std::unique_ptr<QSocketNotifier> notifier_;

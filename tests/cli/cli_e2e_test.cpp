@@ -12,7 +12,7 @@
 #include <set>
 #include <sstream>
 
-#include "cli/cli_options.h"
+#include "cli/exit_codes.h"
 #include "support/handheld_database.h"
 #include "support/simulator_process.h"
 
@@ -325,8 +325,8 @@ TEST_F(Cli, FailuresNameTheirPathAndTheFinalStatusComesOnce) {
   }
 }
 
-// A module the database does not hold, and a file that is no database, are said so, and the
-// file already there stays as it was.
+// A module the database does not hold, a file that is no database and one that is not there are
+// said so, each with its own exit status, and the file already there stays as it was.
 TEST_F(Cli, ImportTellsAMissingModuleAndAFileThatIsNoDatabase) {
   const std::string database = (folder / "DBFLW2.pdb").string();
   const std::string empty = (folder / "empty.pdb").string();
@@ -354,7 +354,10 @@ TEST_F(Cli, ImportTellsAMissingModuleAndAFileThatIsNoDatabase) {
                                  "norvale-cli: /etc/passwd is not a handheld database"},
                                 {{"ids", "--database", QString::fromStdString(empty)},
                                  kExitNothingToRead,
-                                 "0 Records Available"}};
+                                 "0 Records Available"},
+                                {{"ids", "--database", db + "-gone"},
+                                 kExitDatabaseMissing,
+                                 "Could not find Palm DataFile!!"}};
   for (const Case& c : cases) {
     std::ofstream(output.toStdString()) << "earlier";
     CliRun run = RunCli(c.arguments);

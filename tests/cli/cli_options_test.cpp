@@ -102,6 +102,62 @@ TEST(CliOptions, UsageErrorsSayWhatIsWrong) {
   EXPECT_EQ(dial.options.modemInit, "ATZ");
 }
 
+// Scripts and their users read these texts: each way an argument can be wrong, word for word.
+TEST(CliOptions, UsageErrorsAreWordForWord) {
+  struct Case {
+    std::vector<std::string> args;
+    const char* error;
+  };
+  for (const Case& c : std::vector<Case>{
+           {{}, "no command given"},
+           {{"upload"}, "unknown command \"upload\""},
+           {{"download", "--device", "d", "x"}, "unexpected argument \"x\""},
+           {{"download", "-q"}, "unknown option \"-q\""},
+           {{"download", "--quiet"}, "unknown option \"--quiet\""},
+           {{"download", "--device"}, "Missing value after '--device'."},
+           {{"import", "--database", "x", "-v"},
+            "option \"--verbose\" does not belong to \"import\""},
+           {{"download"}, "--device is required"},
+           {{"import"}, "--database is required"},
+           {{"plot"}, "--input is required"},
+           {{"download", "--device", ""}, "--device needs a path"},
+           {{"download", "--device", "d", "--dial", ""}, "--dial needs a number"},
+           {{"download", "--device", "d", "--output", ""}, "--output needs a file"},
+           {{"import", "--database", ""}, "--database needs a file"},
+           {{"live", "--device", "d", "--trace", ""}, "--trace needs a file"},
+           {{"plot", "--input", ""}, "--input needs a file"},
+           {{"download", "--device", "d", "--output-pattern", ""},
+            "--output-pattern needs a pattern"},
+           {{"import", "--database", "x", "--output-pattern", "log%"},
+            "--output-pattern \"log%\" may hold only %Y %m %d %H %M %S and %%"},
+           {{"download", "--device", "d", "--output", "a", "--output-pattern", "b"},
+            "--output and --output-pattern cannot be given together"},
+           {{"download", "--device", "d", "--baud", "9601"},
+            "baud rate \"9601\" is not one of 1200, 2400, 4800, 9600, 14400, 19200, 38400"},
+           {{"download", "--device", "d", "--slave", "256"},
+            "slave ID \"256\" is not a number from 0 to 255"},
+           {{"import", "--database", "x", "--module", "abc"},
+            "module ID \"abc\" is not a number from 0 to 255"},
+           {{"live", "--device", "d", "--meter", "KX70"},
+            "--meter \"KX70\" is not one of the choices (see --help)"},
+           {{"live", "--device", "d", "--flow-unit", "XYZ"},
+            "--flow-unit \"XYZ\" is not one of the choices (see --help)"},
+           {{"live", "--device", "d", "--flow-format", "#.####"},
+            "--flow-format \"#.####\" is not one of the choices (see --help)"},
+           {{"live", "--device", "d", "--velocity-unit", "KPH"},
+            "--velocity-unit \"KPH\" is not one of the choices (see --help)"},
+           {{"live", "--device", "d", "--count", "0"},
+            "--count \"0\" is not one of the choices (see --help)"},
+           {{"plot", "--input", "x", "--size", "99x600"},
+            "--size \"99x600\" is not WIDTHxHEIGHT, each from 100 to 8000 (e.g. 1600x900)"},
+           {{"plot", "--input", "x", "--output", "a.csv"},
+            "--output \"a.csv\" does not end in .png or .svg"}}) {
+    const CliParse p = ParseCliArguments(c.args);
+    EXPECT_FALSE(p.ok) << c.error;
+    EXPECT_EQ(p.error, c.error);
+  }
+}
+
 // A command's help holds its own options and none of the others'; the whole help (the manual
 // page is made from it) holds every option.
 TEST(CliOptions, EachCommandHasItsOwnHelpAndTheWholeHelpHasAll) {

@@ -11,7 +11,7 @@
 #include <QTemporaryDir>
 #include <set>
 
-#include "cli/cli_options.h"
+#include "cli/exit_codes.h"
 
 namespace norvale {
 namespace {

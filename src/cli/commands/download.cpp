@@ -3,6 +3,7 @@
 #include <QElapsedTimer>
 #include <string>
 
+#include "cli/exit_codes.h"
 #include "cli/serial_device.h"
 #include "cli/termination_signals.h"
 #include "dialer/modem_dialer.h"
@@ -11,7 +12,6 @@
 #include "link/qt_event_pump.h"
 #include "link/qt_serial_port.h"
 #include "link/system_clock.h"
-#include "records/download_result.h"
 
 namespace norvale {
 namespace {
@@ -75,12 +75,6 @@ void HangUp(MeterLink& link, DialerView& modem) {
 }
 
 }  // namespace
-
-int ExitCodeOf(const DownloadOutcome& outcome) {
-  if (outcome.result == kLogRead) return outcome.fileWritten ? kExitFileWritten : kExitFileError;
-  if (outcome.result == kNothingToRead) return kExitNothingToRead;
-  return kExitDownloadError;
-}
 
 int RunDownload(const CliOptions& options, SettingsRecord& settings, RecordTable& records,
                 TerminalDownloadView& view, LinkTrace* trace) {

@@ -14,6 +14,7 @@
 
 #include "chart/chart_file.h"
 #include "chart/offscreen_application.h"
+#include "cli/exit_codes.h"
 #include "output/chart_series.h"
 #include "output/csv_reader.h"
 #include "output/record_table.h"

@@ -1,5 +1,5 @@
 // The status lines and the progress bar as a terminal shows them.
-#include "cli/terminal_download_view.h"
+#include "cli/terminal/terminal_download_view.h"
 
 #include <gtest/gtest.h>
 

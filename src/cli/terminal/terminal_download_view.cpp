@@ -1,4 +1,4 @@
-#include "cli/terminal_download_view.h"
+#include "cli/terminal/terminal_download_view.h"
 
 namespace norvale {
 namespace {

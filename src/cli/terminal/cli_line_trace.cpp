@@ -1,4 +1,4 @@
-#include "cli/cli_line_trace.h"
+#include "cli/terminal/cli_line_trace.h"
 
 #include <cerrno>
 #include <cstring>
