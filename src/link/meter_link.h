@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -113,6 +114,22 @@ class MeterLink {
     std::vector<double> unansweredAt;  // when each copy went out, oldest first
   };
   void send(SentRequest& sent, bool again);
+  // The exchange under way: its request and what its reply still needs.
+  struct Awaited {
+    SentRequest sent;
+    Resend resend;
+    size_t needed;    // bytes to have before the front frame is looked at again
+    double baud = 0;  // of the port's settings: the line time of a reply under way
+    // Late answers dropped as the answers to the same request asked by the exchange before.
+    int lateForSameRequest = 0;
+  };
+  std::optional<ReplyOutcome> takeReply(Awaited& awaited, std::string& frame);
+  bool passesOver(Awaited& awaited, ReplyScanKind kind, std::string_view front);
+  size_t waitingBytes();
+  void waitForRule(const Awaited& awaited, double moment, double now);
+  void sendAgain(Awaited& awaited, bool emptyBuffersFirst);
+  void keepUnansweredCopies(Awaited& awaited, ReplyOutcome outcome);
+  ReplyOutcome finish(Awaited& awaited, ReplyOutcome outcome);
   void traceUnscanned(const ReplyShape& shape);
   void trace(TraceEvent event, std::string_view bytes) {
     if (trace_) trace_->traced(event, bytes);
