@@ -151,29 +151,6 @@ void MeterLink::Shutdown() {
   if (port_.portOpen()) port_.setPortOpen(false);
 }
 
-int32_t MeterLink::CrcUpdate(int byte) {
-  state_.RunningCrc = CrcStep(static_cast<uint16_t>(state_.RunningCrc), static_cast<uint8_t>(byte));
-  return state_.RunningCrc;
-}
-
-std::string MeterLink::SealRequest(const std::string& frame) {
-  state_.RunningCrc = kCrcStart;
-  for (char c : frame) CrcUpdate(static_cast<uint8_t>(c));
-  state_.ReqCrcLo = state_.RunningCrc & 0xFF;
-  state_.ReqCrcHi = (state_.RunningCrc & 0xFF00) / 256;
-  std::string request = frame;
-  request += static_cast<char>(state_.ReqCrcLo);
-  request += static_cast<char>(state_.ReqCrcHi);
-  return request;
-}
-
-void MeterLink::FoldReplyCrc(const std::string& frame) {
-  state_.RunningCrc = kCrcStart;
-  for (size_t i = 0; i + 2 < frame.size(); ++i) CrcUpdate(static_cast<uint8_t>(frame[i]));
-  state_.RespCrcHi = (state_.RunningCrc & 0xFF00) / 256;
-  state_.RespCrcLo = state_.RunningCrc & 0xFF;
-}
-
 void MeterLink::send(SentRequest& sent, bool again) {
   trace(again ? TraceEvent::Resent : TraceEvent::Sent, sent.request);
   port_.output(sent.request);
@@ -330,36 +307,30 @@ MeterLink::ReplyOutcome MeterLink::Exchange(const std::string& request, const Re
   }
 }
 
-bool MeterLink::BeginExchange(int function, int slave) {
+bool MeterLink::BeginExchange() {
   pump_.yieldOnce();
   if (!OpenCommPort()) return false;
   port_.discardBothBuffers();
   received_.clear();
   pump_.yieldOnce();
-  state_.ReqFunction = function;
-  state_.ReqSlaveId = slave;
   return true;
 }
 
-MeterLink::ReplyOutcome MeterLink::Transact(int function, int slave, const std::string& frame,
-                                            const ReplyShape& shape, Resend resend,
-                                            double giveUpSeconds, std::string& reply) {
+MeterLink::ReplyOutcome MeterLink::Transact(const std::string& frame, const ReplyShape& shape,
+                                            Resend resend, double giveUpSeconds,
+                                            std::string& reply) {
   Transaction transaction(*this);
   lastOutcome_ = ReplyOutcome::NoReply;
-  if (!transaction.acquired() || !BeginExchange(function, slave)) return ReplyOutcome::NoReply;
-  ReplyOutcome outcome = Exchange(SealRequest(frame), shape, resend, giveUpSeconds, reply);
-  if (outcome != ReplyOutcome::NoReply) FoldReplyCrc(reply);
-  lastOutcome_ = outcome;
-  return outcome;
+  if (!transaction.acquired() || !BeginExchange()) return ReplyOutcome::NoReply;
+  lastOutcome_ = Exchange(WithCrc(frame), shape, resend, giveUpSeconds, reply);
+  return lastOutcome_;
 }
 
 bool MeterLink::ReadHoldingRegisters(int slave, int startHi, int startLo, int count) {
-  state_.ReqCountHi = static_cast<int16_t>(count / 256);
-  state_.ReqCountLo = static_cast<int16_t>(count & 0xFF);
   std::string reply;
-  ReplyOutcome outcome = Transact(
-      kReadHoldingRegisters, slave, ReadHoldingRegistersFrame(slave, startHi, startLo, count),
-      ReadHoldingRegistersReplyShape(slave, count), Resend::EverySecond, kReadGiveUpSeconds, reply);
+  ReplyOutcome outcome = Transact(ReadHoldingRegistersFrame(slave, startHi, startLo, count),
+                                  ReadHoldingRegistersReplyShape(slave, count), Resend::EverySecond,
+                                  kReadGiveUpSeconds, reply);
   if (outcome == ReplyOutcome::NoReply) return false;
   // slave, 3, byte count, data, CRC: the data stays in ReplyText even when the CRC is wrong.
   state_.ReplyText = reply.substr(3, reply.size() - 5);
@@ -367,24 +338,18 @@ bool MeterLink::ReadHoldingRegisters(int slave, int startHi, int startLo, int co
 }
 
 bool MeterLink::WriteMultipleRegisters(int slave, int start, int count, int byteCount) {
-  state_.ReqCountHi = static_cast<int16_t>(count / 256);
-  state_.ReqCountLo = static_cast<int16_t>(count & 0xFF);
   std::string reply;
-  return Transact(kWriteMultipleRegisters, slave,
-                  WriteMultipleRegistersFrame(slave, start, count, byteCount, state_.WriteHiBytes,
+  return Transact(WriteMultipleRegistersFrame(slave, start, count, byteCount, state_.WriteHiBytes,
                                               state_.WriteLoBytes),
                   WriteMultipleRegistersReplyShape(slave, start, count), Resend::EverySecond,
                   kWriteGiveUpSeconds, reply) == ReplyOutcome::Answered;
 }
 
 bool MeterLink::ReadLogBlock(int slave, int bank, int addressHi, int addressLo, int words) {
-  state_.ReqCountHi = static_cast<int16_t>(words / 256);
-  state_.ReqCountLo = static_cast<int16_t>(words & 0xFF);
   std::string reply;
-  ReplyOutcome outcome =
-      Transact(kReadLogBlock, slave, ReadLogBlockFrame(slave, bank, addressHi, addressLo, words),
-               ReadLogBlockReplyShape(slave, bank, addressHi, addressLo, words),
-               Resend::ByReplyTime, kLogBlockGiveUpSeconds, reply);
+  ReplyOutcome outcome = Transact(ReadLogBlockFrame(slave, bank, addressHi, addressLo, words),
+                                  ReadLogBlockReplyShape(slave, bank, addressHi, addressLo, words),
+                                  Resend::ByReplyTime, kLogBlockGiveUpSeconds, reply);
   if (outcome == ReplyOutcome::NoReply) return false;
   // slave, 96, bank, address hi, address lo, data length (2), data, CRC.
   state_.ReplyText = reply.substr(7, reply.size() - 9);
