@@ -1,7 +1,10 @@
 #include "dialer/modem_dialer.h"
 
 #include <initializer_list>
+#include <optional>
 #include <string_view>
+
+#include "dialer/link_modem_line.h"
 
 namespace norvale {
 namespace {
@@ -34,33 +37,108 @@ class Stopwatch {
   double start_;
 };
 
+// The modem's line and what the dialer's waits run on.
+struct Modem {
+  ModemLine& line;
+  Clock& clock;
+  EventPump& pump;
+};
+
 // Takes one waiting byte, if any, onto the reply text and shows the whole text.
-void TakeWaitingByte(MeterLink& link, std::string& reply, DialerView& view) {
-  if (link.port().inBufferCount() <= 0 || !link.WaitForReply(1)) return;
-  if (link.state().ReplyBuffer.empty()) return;
-  reply += link.state().ReplyBuffer[0];
-  view.setModemReply(reply);
+void TakeWaitingByte(ModemLine& line, std::string& reply, DialerView& view) {
+  if (std::optional<char> byte = line.takeByte()) {
+    reply += *byte;
+    view.setModemReply(reply);
+  }
 }
 
-void WaitYielding(MeterLink& link, double seconds) {
-  Stopwatch waited(link.clock());
-  while (waited.seconds() < seconds && !link.shutDown()) link.pump().waitBriefly();
+void WaitYielding(const Modem& modem, double seconds) {
+  Stopwatch waited(modem.clock);
+  while (waited.seconds() < seconds && !modem.line.shutDown()) modem.pump.waitBriefly();
 }
 
-void DropDtrAndClose(MeterLink& link) {
-  link.port().setDtrEnable(false);
-  link.pump().yieldOnce();
-  link.port().setPortOpen(false);
+void Send(const Modem& modem, const std::string& text) {
+  modem.line.write(text);
+  modem.pump.yieldOnce();
+}
+
+void DropDtrAndClose(const Modem& modem) {
+  modem.line.setDtr(false);
+  modem.pump.yieldOnce();
+  modem.line.close();
+}
+
+// A carriage return wakes the modem; whatever it says to that is dropped.
+void WakeModem(const Modem& modem) {
+  Send(modem, "\r");
+  modem.pump.pauseWithoutYield(kWakeSeconds);
+  modem.line.discardBuffers();
+  modem.pump.yieldOnce();
+}
+
+// The init string, then its "OK": nothing once it came, else how the dial ends.
+std::optional<DialResult> Initialise(const Modem& modem, const std::string& initString,
+                                     DialerView& view, const bool& abort) {
+  Send(modem, initString + "\r");
+  view.setDialerWait("Waiting up to " + SecondsText(kAcknowledgeSeconds) + " s for the modem's OK");
+  Stopwatch sinceInit(modem.clock);
+  std::string reply;
+  for (;;) {
+    modem.pump.waitBriefly();
+    if (abort || modem.line.shutDown()) return DialResult::Aborted;
+    if (sinceInit.seconds() > kAcknowledgeSeconds) {
+      view.setDialerStatus("Could not connect");
+      return DialResult::CouldNotConnect;
+    }
+    TakeWaitingByte(modem.line, reply, view);
+    if (containsAny(reply, {"OK", "Ok", "ok"})) return std::nullopt;
+  }
+}
+
+// The number, then "CONNECT" and a few seconds more of what the modem says.
+DialResult Dial(const Modem& modem, const std::string& number, DialerView& view,
+                const bool& abort) {
+  modem.pump.yieldOnce();
+  Send(modem, "ATDT " + number + "\r");
+  view.setDialerWait("Waiting up to " + SecondsText(kConnectSeconds) + " s for CONNECT");
+  Stopwatch sinceDial(modem.clock);
+  std::string reply;
+  std::optional<double> connectedAt;
+  for (;;) {
+    if (sinceDial.seconds() > kConnectSeconds) {
+      view.setDialerStatus("Could not connect");
+      return DialResult::CouldNotConnect;
+    }
+    modem.pump.waitBriefly();
+    if (abort || modem.line.shutDown()) return DialResult::Aborted;
+    TakeWaitingByte(modem.line, reply, view);
+    if (!connectedAt && containsAny(reply, {"Connect", "CONNECT"})) {
+      connectedAt = sinceDial.seconds();
+    }
+    // What follows the connect message is still shown for a few seconds.
+    if (connectedAt && sinceDial.seconds() - *connectedAt > kAfterConnectSeconds) {
+      return DialResult::Connected;
+    }
+  }
+}
+
+// The port was closed: the DTR pulse goes out on a port opened for it.
+bool PulseDtrOnClosedPort(const Modem& modem, DialerView& view) {
+  if (!modem.line.open()) return false;
+  modem.pump.yieldOnce();
+  modem.line.setDtr(true);
+  modem.pump.pauseWithoutYield(kClosedPortPulseSeconds);
+  view.setDialerStatus("Com port already closed");
+  DropDtrAndClose(modem);
+  return true;
 }
 
 }  // namespace
 
-DialResult DialModem(MeterLink& link, const std::string& initString, const std::string& number,
-                     DialerView& view, const bool& abort) {
-  SerialPort& port = link.port();
-  EventPump& pump = link.pump();
-  if (!link.OpenCommPort()) return DialResult::PortNotOpened;
-  std::string reply;
+DialResult DialModem(ModemLine& line, Clock& clock, EventPump& pump, const std::string& initString,
+                     const std::string& number, DialerView& view, const bool& abort) {
+  const Modem modem{line, clock, pump};
+  if (!line.open()) return DialResult::PortNotOpened;
   const std::string dialing = "Dialing " + number;
   view.setDialerStatus(dialing);
   // Cleared on every way out, an abort included.
@@ -68,89 +146,45 @@ DialResult DialModem(MeterLink& link, const std::string& initString, const std::
     DialerView& view;
     ~WaitShown() { view.setDialerWait(""); }
   } waitShown{view};
-  port.output("\r");
-  pump.yieldOnce();
-  pump.pauseWithoutYield(kWakeSeconds);
-  port.discardInBuffer();
-  port.discardOutBuffer();
-  pump.yieldOnce();
-
-  port.output(initString + "\r");
-  pump.yieldOnce();
-  view.setDialerWait("Waiting up to " + SecondsText(kAcknowledgeSeconds) + " s for the modem's OK");
-  Stopwatch sinceInit(link.clock());
-  for (;;) {
-    pump.waitBriefly();
-    if (abort || link.shutDown()) return DialResult::Aborted;
-    if (sinceInit.seconds() > kAcknowledgeSeconds) {
-      view.setDialerStatus("Could not connect");
-      return DialResult::CouldNotConnect;
-    }
-    TakeWaitingByte(link, reply, view);
-    if (containsAny(reply, {"OK", "Ok", "ok"})) break;
-  }
+  WakeModem(modem);
+  if (std::optional<DialResult> ended = Initialise(modem, initString, view, abort)) return *ended;
   view.setDialerStatus(dialing);
-
-  pump.yieldOnce();
-  std::string dial = "ATDT ";
-  port.output(dial.append(number).append("\r"));
-  pump.yieldOnce();
-  view.setDialerWait("Waiting up to " + SecondsText(kConnectSeconds) + " s for CONNECT");
-  Stopwatch sinceDial(link.clock());
-  reply.clear();
-  bool connected = false;
-  double connectedAt = 0;
-  DialResult result = DialResult::Connected;
-  for (;;) {
-    if (sinceDial.seconds() > kConnectSeconds) {
-      view.setDialerStatus("Could not connect");
-      result = DialResult::CouldNotConnect;
-      break;
-    }
-    pump.waitBriefly();
-    if (abort || link.shutDown()) return DialResult::Aborted;
-    TakeWaitingByte(link, reply, view);
-    if (!connected && containsAny(reply, {"Connect", "CONNECT"})) {
-      connected = true;
-      connectedAt = sinceDial.seconds();
-    }
-    // What follows the connect message is still shown for a few seconds.
-    if (connected && sinceDial.seconds() - connectedAt > kAfterConnectSeconds) break;
+  const DialResult result = Dial(modem, number, view, abort);
+  if (result != DialResult::Aborted) {
+    line.discardBuffers();
+    pump.yieldOnce();
   }
-  port.discardInBuffer();
-  port.discardOutBuffer();
-  pump.yieldOnce();
   return result;
 }
 
-bool HangUpModem(MeterLink& link, DialerView& view) {
-  SerialPort& port = link.port();
-  EventPump& pump = link.pump();
-  if (!port.portOpen()) {
-    if (!link.OpenCommPort()) return false;
-    pump.yieldOnce();
-    port.setDtrEnable(true);
-    pump.pauseWithoutYield(kClosedPortPulseSeconds);
-    view.setDialerStatus("Com port already closed");
-    DropDtrAndClose(link);
-    return true;
-  }
+DialResult DialModem(MeterLink& link, const std::string& initString, const std::string& number,
+                     DialerView& view, const bool& abort) {
+  LinkModemLine line(link);
+  return DialModem(line, link.clock(), link.pump(), initString, number, view, abort);
+}
+
+bool HangUpModem(ModemLine& line, Clock& clock, EventPump& pump, DialerView& view) {
+  const Modem modem{line, clock, pump};
+  if (!line.isOpen()) return PulseDtrOnClosedPort(modem, view);
   view.setDialerStatus("Hanging up Line");
-  port.output("+++");
-  pump.yieldOnce();
+  Send(modem, "+++");
   pump.pauseWithoutYield(kGuardSeconds);
-  port.output("ATH0\r");
-  pump.yieldOnce();
-  DropDtrAndClose(link);
-  WaitYielding(link, kDtrSeconds);
-  if (link.OpenCommPort()) {
+  Send(modem, "ATH0\r");
+  DropDtrAndClose(modem);
+  WaitYielding(modem, kDtrSeconds);
+  if (line.open()) {
     pump.yieldOnce();
-    port.setDtrEnable(true);
-    WaitYielding(link, kDtrSeconds);
-    DropDtrAndClose(link);
+    line.setDtr(true);
+    WaitYielding(modem, kDtrSeconds);
+    DropDtrAndClose(modem);
   }
   view.setDialerStatus("Okay");
   return true;
+}
+
+bool HangUpModem(MeterLink& link, DialerView& view) {
+  LinkModemLine line(link);
+  return HangUpModem(line, link.clock(), link.pump(), view);
 }
 
 }  // namespace norvale

@@ -2,6 +2,9 @@
 
 #include <string>
 
+#include "dialer/modem_line.h"
+#include "link/clock.h"
+#include "link/event_pump.h"
 #include "link/meter_link.h"
 
 namespace norvale {
@@ -20,13 +23,16 @@ class DialerView {
 
 enum class DialResult { PortNotOpened, Connected, CouldNotConnect, Aborted };
 
-// Dials a meter through a Hayes modem on the link's port and leaves the port open for the other
+// Dials a meter through a Hayes modem on the line and leaves the port open for the other
 // functions:
 //   CR; 1 s; the modem-init text + CR; "OK" (or "Ok", "ok") within 120 s;
 //   "ATDT " + number + CR; "CONNECT" (or "Connect") within 180 s, then 3 s more of replies.
 // "Dialing " + number shows at once, then everything the modem answers as it arrives, and each
 // wait is told to setDialerWait. `abort` (the "Hangup" button pressed meanwhile) and the program
 // ending stop the waits.
+DialResult DialModem(ModemLine& line, Clock& clock, EventPump& pump, const std::string& initString,
+                     const std::string& number, DialerView& view, const bool& abort);
+// The same on the link's own port.
 DialResult DialModem(MeterLink& link, const std::string& initString, const std::string& number,
                      DialerView& view, const bool& abort);
 
@@ -34,6 +40,7 @@ DialResult DialModem(MeterLink& link, const std::string& initString, const std::
 // with the port closed, opened and closed. With the port closed: a DTR pulse of 2 s on a port
 // opened for it, "Com port already closed". A port that cannot be opened shows the link's port
 // error and stays closed; false then, and the modem may still hold the line.
+bool HangUpModem(ModemLine& line, Clock& clock, EventPump& pump, DialerView& view);
 bool HangUpModem(MeterLink& link, DialerView& view);
 
 }  // namespace norvale

@@ -14,9 +14,9 @@ bool ReadLastDownloadPointer(MeterLink& link, int slave, LogPointer& pointer) {
   // The reply carries no data for ReplyText, which starts empty all the same.
   link.state().ReplyText.clear();
   std::string reply;
-  if (link.Transact(kReadLastDownloadPointer, slave, ReadLastDownloadPointerFrame(slave),
-                    ReadLastDownloadPointerReplyShape(slave), MeterLink::Resend::Never,
-                    kReplySeconds, reply) != MeterLink::ReplyOutcome::Answered) {
+  if (link.Transact(ReadLastDownloadPointerFrame(slave), ReadLastDownloadPointerReplyShape(slave),
+                    MeterLink::Resend::Never, kReplySeconds,
+                    reply) != MeterLink::ReplyOutcome::Answered) {
     return false;
   }
   // slave, 97, bank, address hi, address lo, CRC.

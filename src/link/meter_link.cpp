@@ -1,10 +1,12 @@
 #include "link/meter_link.h"
 
 #include <algorithm>
+#include <optional>
 #include <utility>
 
 #include "link/crc16.h"
 #include "link/modbus_frames.h"
+#include "link/resend_rules.h"
 #include "text/leading_number.h"
 
 namespace norvale {
@@ -53,6 +55,19 @@ void ForgetCopiesPastAnswering(std::vector<double>& copies, double now) {
     ++answerable;
   }
   copies.erase(copies.begin(), answerable);
+}
+
+ResendRule RuleFor(MeterLink::Resend resend, double now, double giveUpSeconds, size_t replyBytes,
+                   double baud) {
+  switch (resend) {
+    case MeterLink::Resend::EverySecond:
+      return ResendEverySecond(now, giveUpSeconds);
+    case MeterLink::Resend::ByReplyTime:
+      return ResendByReplyTime(now, giveUpSeconds, replyBytes, baud);
+    case MeterLink::Resend::Never:
+      break;
+  }
+  return NeverResend(now, giveUpSeconds);
 }
 
 }  // namespace
@@ -115,18 +130,17 @@ bool MeterLink::napWhileBytesCome(size_t have, size_t needed, double baud, doubl
 
 bool MeterLink::WaitForReply(int count) {
   double now = clock_.timeOfDay();
-  double start = RoundHalfEven(now);
+  SecondMark start(now);
   port_.setInputLen(count);
   for (;;) {
     if (port_.inBufferCount() >= count) {
       state_.ReplyBuffer = port_.input();
       return true;
     }
-    waitUntil(start + kReplyByteLimitSeconds, now);
+    waitUntil(start.at() + kReplyByteLimitSeconds, now);
     if (halted()) return false;
     now = clock_.timeOfDay();
-    if (now < start) start = RoundHalfEven(now);  // midnight passed
-    if (now > start + kReplyByteLimitSeconds) return false;
+    if (now > start.at(now) + kReplyByteLimitSeconds) return false;
   }
 }
 
@@ -135,29 +149,6 @@ void MeterLink::Shutdown() {
   pump_.requestStop();
   received_.clear();
   if (port_.portOpen()) port_.setPortOpen(false);
-}
-
-int32_t MeterLink::CrcUpdate(int byte) {
-  state_.RunningCrc = CrcStep(static_cast<uint16_t>(state_.RunningCrc), static_cast<uint8_t>(byte));
-  return state_.RunningCrc;
-}
-
-std::string MeterLink::SealRequest(const std::string& frame) {
-  state_.RunningCrc = kCrcStart;
-  for (char c : frame) CrcUpdate(static_cast<uint8_t>(c));
-  state_.ReqCrcLo = state_.RunningCrc & 0xFF;
-  state_.ReqCrcHi = (state_.RunningCrc & 0xFF00) / 256;
-  std::string request = frame;
-  request += static_cast<char>(state_.ReqCrcLo);
-  request += static_cast<char>(state_.ReqCrcHi);
-  return request;
-}
-
-void MeterLink::FoldReplyCrc(const std::string& frame) {
-  state_.RunningCrc = kCrcStart;
-  for (size_t i = 0; i + 2 < frame.size(); ++i) CrcUpdate(static_cast<uint8_t>(frame[i]));
-  state_.RespCrcHi = (state_.RunningCrc & 0xFF00) / 256;
-  state_.RespCrcLo = state_.RunningCrc & 0xFF;
 }
 
 void MeterLink::send(SentRequest& sent, bool again) {
@@ -199,168 +190,147 @@ void MeterLink::traceUnscanned(const ReplyShape& shape) {
   received_.clear();
 }
 
-MeterLink::ReplyOutcome MeterLink::Exchange(const std::string& request, const ReplyShape& shape,
-                                            Resend resend, double giveUpSeconds,
-                                            std::string& frame) {
-  SentRequest sent{request, shape, {}};
-  // Late answers dropped as the answers to the same request asked by the exchange before.
-  int lateForSameRequest = 0;
-  auto finish = [&](ReplyOutcome outcome) {
-    if (outcome == ReplyOutcome::NoReply && !halted() && trace_) {
-      traceUnscanned(shape);
-      trace(TraceEvent::GaveUp, request);
-    }
-    std::vector<double>& copies = sent.unansweredAt;
-    if (outcome != ReplyOutcome::NoReply && !copies.empty()) copies.erase(copies.begin());
-    if (previous_.request == request) {
-      if (outcome == ReplyOutcome::NoReply && lateForSameRequest > 0) {
-        // One answer came for an earlier copy and this one together: it may have been this
-        // one's, the earlier request lost on the line. Counting this copy as unanswered would
-        // drop the next exchange's own answer too, and so on for ever: start in step instead.
-        copies.clear();
-      } else {
-        // Earlier copies still unanswered are answered before this one's copies.
-        std::vector<double>& earlier = previous_.unansweredAt;
-        ForgetCopiesPastAnswering(earlier, clock_.timeOfDay());
-        copies.insert(copies.begin(), earlier.begin(), earlier.end());
-      }
-    }
-    previous_ = std::move(sent);
-    return outcome;
-  };
+// A frame at the front of what has come that is not this request's reply: noise, an answer to
+// something else, or a late answer to the request before. Each frame is traced as it is judged.
+bool MeterLink::passesOver(Awaited& awaited, ReplyScanKind kind, std::string_view front) {
+  // A request that is sent again within its own wait takes any answer to any of its copies; one
+  // that is not (a live poll) drops the answers of the poll before.
+  const bool sameRequest = previous_.request == awaited.sent.request;
+  const bool late = kind == ReplyScanKind::Reply &&
+                    (!sameRequest || awaited.resend == Resend::Never) && isLateAnswer(front);
+  if (late && sameRequest) ++awaited.lateForSameRequest;
+  trace(late ? TraceEvent::LateAnswer : TraceEventOf(kind), front);
+  if (kind == ReplyScanKind::OtherFrame && !previous_.unansweredAt.empty() &&
+      FrameFits(front, previous_.shape)) {
+    previous_.unansweredAt.erase(previous_.unansweredAt.begin());
+  }
+  return kind == ReplyScanKind::Noise || kind == ReplyScanKind::OtherFrame || late;
+}
 
-  send(sent, false);
-  pump_.yieldOnce();
-  double now = clock_.timeOfDay();
-  double resendMark = RoundHalfEven(now);
-  double giveUpMark = resendMark;
-  double baud = LeadingNumberValue(settings_.CommBaud);
-  // Function 96 allows 150 bit times per expected byte before it asks again.
-  double resendInterval = baud > 0 ? 150.0 * static_cast<double>(shape.length) / baud : 0;
-  size_t needed = shape.length;
-  auto waitingBytes = [&] {
-    return received_.size() + static_cast<size_t>(std::max(0, port_.inBufferCount()));
-  };
-  auto enoughWaiting = [&] { return waitingBytes() >= needed; };
-  // The next moment a rule below acts on: a resend, or the give-up.
-  auto nextRuleMoment = [&] {
-    const double giveUp = giveUpMark + giveUpSeconds;
-    switch (resend) {
-      case Resend::EverySecond:
-        return resendMark + 1;  // the give-up is looked at when a resend is due
-      case Resend::ByReplyTime:
-        return resendInterval > 0 ? std::min(resendMark + resendInterval, giveUp) : giveUp;
-      case Resend::Never:
-        break;
-    }
-    return giveUp;
-  };
-
+// Takes what has come and looks through it: the outcome once the reply is there, `frame` then
+// holding it; nothing while the frame at the front needs more bytes.
+std::optional<MeterLink::ReplyOutcome> MeterLink::takeReply(Awaited& awaited, std::string& frame) {
+  port_.setInputLen(0);
+  received_ += port_.input();
   for (;;) {
-    if (enoughWaiting()) {
-      port_.setInputLen(0);
-      received_ += port_.input();
-      for (;;) {
-        ReplyScan scan = ScanReply(received_, shape);
-        if (scan.kind == ReplyScanKind::NeedMore) {
-          needed = scan.length;
-          break;
-        }
-        std::string_view front(received_.data(), scan.length);
-        // A request that is sent again within its own wait takes any answer to any of its
-        // copies; one that is not (a live poll) drops the answers of the poll before.
-        const bool sameRequest = previous_.request == request;
-        const bool late = scan.kind == ReplyScanKind::Reply &&
-                          (!sameRequest || resend == Resend::Never) && isLateAnswer(front);
-        if (late && sameRequest) ++lateForSameRequest;
-        bool drop =
-            scan.kind == ReplyScanKind::Noise || scan.kind == ReplyScanKind::OtherFrame || late;
-        trace(late ? TraceEvent::LateAnswer : TraceEventOf(scan.kind), front);
-        if (scan.kind == ReplyScanKind::OtherFrame && !previous_.unansweredAt.empty() &&
-            FrameFits(front, previous_.shape)) {
-          previous_.unansweredAt.erase(previous_.unansweredAt.begin());
-        }
-        if (drop) {
-          received_.erase(0, scan.length);
-          continue;
-        }
-        frame.assign(front);
-        received_.erase(0, scan.length);
-        return finish(scan.kind == ReplyScanKind::Reply ? ReplyOutcome::Answered
-                                                        : ReplyOutcome::Damaged);
-      }
-      if (enoughWaiting()) continue;
+    const ReplyScan scan = ScanReply(received_, awaited.sent.shape);
+    if (scan.kind == ReplyScanKind::NeedMore) {
+      awaited.needed = scan.length;
+      return std::nullopt;
     }
-    // The rules below are looked at after a nap too: a meter that stops half-way is still asked
-    // again and given up on at the usual moments.
-    const double moment = nextRuleMoment();
-    if (!napWhileBytesCome(waitingBytes(), needed, baud, moment - now)) waitUntil(moment, now);
-    if (halted()) return finish(ReplyOutcome::NoReply);
-    if (enoughWaiting()) continue;
-    // A port that closed under us (adapter pulled) will not deliver the rest.
-    if (!port_.portOpen()) return finish(ReplyOutcome::NoReply);
-    now = clock_.timeOfDay();
-    switch (resend) {
-      case Resend::EverySecond:
-        if (now < resendMark) resendMark = RoundHalfEven(now);
-        if (now - resendMark > 1) {
-          if (now < giveUpMark) giveUpMark = RoundHalfEven(now);
-          if (now - giveUpMark >= giveUpSeconds) return finish(ReplyOutcome::NoReply);
-          // What has arrived is kept: a late reply may still complete.
-          send(sent, true);
-          resendMark = RoundHalfEven(now);
-        }
-        break;
-      case Resend::ByReplyTime:
-        if (now < resendMark) resendMark = RoundHalfEven(now);
-        if (now < giveUpMark) giveUpMark = RoundHalfEven(now);
-        if (resendInterval > 0 && now > resendMark + resendInterval) {
-          port_.discardBothBuffers();
-          received_.clear();
-          needed = shape.length;
-          send(sent, true);
-          resendMark = RoundHalfEven(now);
-        }
-        if (now > giveUpMark + giveUpSeconds) return finish(ReplyOutcome::NoReply);
-        break;
-      case Resend::Never:
-        if (now < giveUpMark) giveUpMark = RoundHalfEven(now);
-        if (now > giveUpMark + giveUpSeconds) return finish(ReplyOutcome::NoReply);
-        break;
+    const std::string_view front(received_.data(), scan.length);
+    const bool taken = !passesOver(awaited, scan.kind, front);
+    if (taken) frame.assign(front);
+    received_.erase(0, scan.length);
+    if (taken) {
+      return scan.kind == ReplyScanKind::Reply ? ReplyOutcome::Answered : ReplyOutcome::Damaged;
     }
   }
 }
 
-bool MeterLink::BeginExchange(int function, int slave) {
+size_t MeterLink::waitingBytes() {
+  return received_.size() + static_cast<size_t>(std::max(0, port_.inBufferCount()));
+}
+
+// The rules are looked at after a nap too: a meter that stops half-way is still asked again and
+// given up on at the usual moments.
+void MeterLink::waitForRule(const Awaited& awaited, double moment, double now) {
+  if (!napWhileBytesCome(waitingBytes(), awaited.needed, awaited.baud, moment - now)) {
+    waitUntil(moment, now);
+  }
+}
+
+void MeterLink::sendAgain(Awaited& awaited, bool emptyBuffersFirst) {
+  if (emptyBuffersFirst) {
+    port_.discardBothBuffers();
+    received_.clear();
+    awaited.needed = awaited.sent.shape.length;
+  }
+  send(awaited.sent, true);
+}
+
+// The copies of this request left unanswered, for the next exchange to tell their late answers
+// from its own reply.
+void MeterLink::keepUnansweredCopies(Awaited& awaited, ReplyOutcome outcome) {
+  std::vector<double>& copies = awaited.sent.unansweredAt;
+  if (outcome != ReplyOutcome::NoReply && !copies.empty()) copies.erase(copies.begin());
+  if (previous_.request == awaited.sent.request) {
+    if (outcome == ReplyOutcome::NoReply && awaited.lateForSameRequest > 0) {
+      // One answer came for an earlier copy and this one together: it may have been this one's,
+      // the earlier request lost on the line. Counting this copy as unanswered would drop the
+      // next exchange's own answer too, and so on for ever: start in step instead.
+      copies.clear();
+    } else {
+      // Earlier copies still unanswered are answered before this one's copies.
+      std::vector<double>& earlier = previous_.unansweredAt;
+      ForgetCopiesPastAnswering(earlier, clock_.timeOfDay());
+      copies.insert(copies.begin(), earlier.begin(), earlier.end());
+    }
+  }
+  previous_ = std::move(awaited.sent);
+}
+
+MeterLink::ReplyOutcome MeterLink::finish(Awaited& awaited, ReplyOutcome outcome) {
+  if (outcome == ReplyOutcome::NoReply && !halted() && trace_) {
+    traceUnscanned(awaited.sent.shape);
+    trace(TraceEvent::GaveUp, awaited.sent.request);
+  }
+  keepUnansweredCopies(awaited, outcome);
+  return outcome;
+}
+
+MeterLink::ReplyOutcome MeterLink::Exchange(const std::string& request, const ReplyShape& shape,
+                                            Resend resend, double giveUpSeconds,
+                                            std::string& frame) {
+  Awaited awaited{{request, shape, {}}, resend, shape.length};
+  send(awaited.sent, false);
+  pump_.yieldOnce();
+  double now = clock_.timeOfDay();
+  // The rate in force after the yield, which may have changed it.
+  awaited.baud = LeadingNumberValue(settings_.CommBaud);
+  ResendRule rule = RuleFor(resend, now, giveUpSeconds, shape.length, awaited.baud);
+  for (;;) {
+    while (waitingBytes() >= awaited.needed) {
+      if (std::optional<ReplyOutcome> outcome = takeReply(awaited, frame)) {
+        return finish(awaited, *outcome);
+      }
+    }
+    waitForRule(awaited, NextMoment(rule), now);
+    if (halted()) return finish(awaited, ReplyOutcome::NoReply);
+    if (waitingBytes() >= awaited.needed) continue;
+    // A port that closed under us (adapter pulled) will not deliver the rest.
+    if (!port_.portOpen()) return finish(awaited, ReplyOutcome::NoReply);
+    now = clock_.timeOfDay();
+    const RuleAction action = ActAt(rule, now);
+    if (action.resend) sendAgain(awaited, action.emptyBuffersFirst);
+    if (action.giveUp) return finish(awaited, ReplyOutcome::NoReply);
+  }
+}
+
+bool MeterLink::BeginExchange() {
   pump_.yieldOnce();
   if (!OpenCommPort()) return false;
   port_.discardBothBuffers();
   received_.clear();
   pump_.yieldOnce();
-  state_.ReqFunction = function;
-  state_.ReqSlaveId = slave;
   return true;
 }
 
-MeterLink::ReplyOutcome MeterLink::Transact(int function, int slave, const std::string& frame,
-                                            const ReplyShape& shape, Resend resend,
-                                            double giveUpSeconds, std::string& reply) {
+MeterLink::ReplyOutcome MeterLink::Transact(const std::string& frame, const ReplyShape& shape,
+                                            Resend resend, double giveUpSeconds,
+                                            std::string& reply) {
   Transaction transaction(*this);
   lastOutcome_ = ReplyOutcome::NoReply;
-  if (!transaction.acquired() || !BeginExchange(function, slave)) return ReplyOutcome::NoReply;
-  ReplyOutcome outcome = Exchange(SealRequest(frame), shape, resend, giveUpSeconds, reply);
-  if (outcome != ReplyOutcome::NoReply) FoldReplyCrc(reply);
-  lastOutcome_ = outcome;
-  return outcome;
+  if (!transaction.acquired() || !BeginExchange()) return ReplyOutcome::NoReply;
+  lastOutcome_ = Exchange(WithCrc(frame), shape, resend, giveUpSeconds, reply);
+  return lastOutcome_;
 }
 
 bool MeterLink::ReadHoldingRegisters(int slave, int startHi, int startLo, int count) {
-  state_.ReqCountHi = static_cast<int16_t>(count / 256);
-  state_.ReqCountLo = static_cast<int16_t>(count & 0xFF);
   std::string reply;
-  ReplyOutcome outcome = Transact(
-      kReadHoldingRegisters, slave, ReadHoldingRegistersFrame(slave, startHi, startLo, count),
-      ReadHoldingRegistersReplyShape(slave, count), Resend::EverySecond, kReadGiveUpSeconds, reply);
+  ReplyOutcome outcome = Transact(ReadHoldingRegistersFrame(slave, startHi, startLo, count),
+                                  ReadHoldingRegistersReplyShape(slave, count), Resend::EverySecond,
+                                  kReadGiveUpSeconds, reply);
   if (outcome == ReplyOutcome::NoReply) return false;
   // slave, 3, byte count, data, CRC: the data stays in ReplyText even when the CRC is wrong.
   state_.ReplyText = reply.substr(3, reply.size() - 5);
@@ -368,24 +338,18 @@ bool MeterLink::ReadHoldingRegisters(int slave, int startHi, int startLo, int co
 }
 
 bool MeterLink::WriteMultipleRegisters(int slave, int start, int count, int byteCount) {
-  state_.ReqCountHi = static_cast<int16_t>(count / 256);
-  state_.ReqCountLo = static_cast<int16_t>(count & 0xFF);
   std::string reply;
-  return Transact(kWriteMultipleRegisters, slave,
-                  WriteMultipleRegistersFrame(slave, start, count, byteCount, state_.WriteHiBytes,
+  return Transact(WriteMultipleRegistersFrame(slave, start, count, byteCount, state_.WriteHiBytes,
                                               state_.WriteLoBytes),
                   WriteMultipleRegistersReplyShape(slave, start, count), Resend::EverySecond,
                   kWriteGiveUpSeconds, reply) == ReplyOutcome::Answered;
 }
 
 bool MeterLink::ReadLogBlock(int slave, int bank, int addressHi, int addressLo, int words) {
-  state_.ReqCountHi = static_cast<int16_t>(words / 256);
-  state_.ReqCountLo = static_cast<int16_t>(words & 0xFF);
   std::string reply;
-  ReplyOutcome outcome =
-      Transact(kReadLogBlock, slave, ReadLogBlockFrame(slave, bank, addressHi, addressLo, words),
-               ReadLogBlockReplyShape(slave, bank, addressHi, addressLo, words),
-               Resend::ByReplyTime, kLogBlockGiveUpSeconds, reply);
+  ReplyOutcome outcome = Transact(ReadLogBlockFrame(slave, bank, addressHi, addressLo, words),
+                                  ReadLogBlockReplyShape(slave, bank, addressHi, addressLo, words),
+                                  Resend::ByReplyTime, kLogBlockGiveUpSeconds, reply);
   if (outcome == ReplyOutcome::NoReply) return false;
   // slave, 96, bank, address hi, address lo, data length (2), data, CRC.
   state_.ReplyText = reply.substr(7, reply.size() - 9);

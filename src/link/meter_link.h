@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -29,9 +30,6 @@ class MeterLink {
   bool ReadHoldingRegisters(int slave, int startHi, int startLo, int count);
   bool WriteMultipleRegisters(int slave, int start, int count, int byteCount);
   bool ReadLogBlock(int slave, int bank, int addressHi, int addressLo, int words);
-
-  // Folds one byte into RunningCrc and returns the new register.
-  int32_t CrcUpdate(int byte);
 
   LinkState& state() { return state_; }
   const LinkState& state() const { return state_; }
@@ -73,13 +71,12 @@ class MeterLink {
   enum class ReplyOutcome { Answered, Damaged, NoReply };
   // One whole transaction, as every meter function has it: refused while another one waits;
   // yield, make sure the port is open, empty both buffers, yield; send the frame with its CRC;
-  // wait, with the resend and give-up rules, for the frame that answers it, and fold that into
-  // RunningCrc, RespCrcHi and RespCrcLo. Answered (CRC good) or Damaged (its shape, CRC wrong),
-  // `reply` then holding the whole frame; NoReply when it could not start or the limit passed.
-  // Replies to anything else, late answers to a request sent again among them, are dropped on
-  // the way and never taken for this one.
-  ReplyOutcome Transact(int function, int slave, const std::string& frame, const ReplyShape& shape,
-                        Resend resend, double giveUpSeconds, std::string& reply);
+  // wait, with the resend and give-up rules, for the frame that answers it. Answered (CRC good)
+  // or Damaged (its shape, CRC wrong), `reply` then holding the whole frame; NoReply when it
+  // could not start or the limit passed. Replies to anything else, late answers to a request
+  // sent again among them, are dropped on the way and never taken for this one.
+  ReplyOutcome Transact(const std::string& frame, const ReplyShape& shape, Resend resend,
+                        double giveUpSeconds, std::string& reply);
 
   // How the last transaction ended: a caller that reads again tells a damaged reply (the meter
   // is there) from silence.
@@ -94,12 +91,9 @@ class MeterLink {
   bool halted() const { return shutDown_ || pump_.stopRequested(); }
 
  private:
-  bool BeginExchange(int function, int slave);
-  // Sets RunningCrc and the request CRC fields from a frame and returns it with its CRC appended.
-  std::string SealRequest(const std::string& frame);
+  bool BeginExchange();
   ReplyOutcome Exchange(const std::string& request, const ReplyShape& shape, Resend resend,
                         double giveUpSeconds, std::string& frame);
-  void FoldReplyCrc(const std::string& frame);
   // Sleeps in the event loop until bytes arrive or just past `moment` (a time of day).
   void waitUntil(double moment, double now);
   // Naps while the rest of a reply under way comes in; false when there is nothing to nap for.
@@ -113,6 +107,22 @@ class MeterLink {
     std::vector<double> unansweredAt;  // when each copy went out, oldest first
   };
   void send(SentRequest& sent, bool again);
+  // The exchange under way: its request and what its reply still needs.
+  struct Awaited {
+    SentRequest sent;
+    Resend resend;
+    size_t needed;    // bytes to have before the front frame is looked at again
+    double baud = 0;  // of the port's settings: the line time of a reply under way
+    // Late answers dropped as the answers to the same request asked by the exchange before.
+    int lateForSameRequest = 0;
+  };
+  std::optional<ReplyOutcome> takeReply(Awaited& awaited, std::string& frame);
+  bool passesOver(Awaited& awaited, ReplyScanKind kind, std::string_view front);
+  size_t waitingBytes();
+  void waitForRule(const Awaited& awaited, double moment, double now);
+  void sendAgain(Awaited& awaited, bool emptyBuffersFirst);
+  void keepUnansweredCopies(Awaited& awaited, ReplyOutcome outcome);
+  ReplyOutcome finish(Awaited& awaited, ReplyOutcome outcome);
   void traceUnscanned(const ReplyShape& shape);
   void trace(TraceEvent event, std::string_view bytes) {
     if (trace_) trace_->traced(event, bytes);

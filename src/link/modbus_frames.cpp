@@ -4,23 +4,30 @@ namespace norvale {
 namespace {
 
 char byteOf(int value) { return static_cast<char>(value & 0xFF); }
-char hiOf(int value) { return byteOf(value / 256); }
+int hiOf(int value) { return value / 256; }
+
+// Slave, function and the parameter bytes, as many as the function's shape has.
+template <int kFunction, typename... Parameters>
+std::string Request(int slave, Parameters... parameters) {
+  static_assert(2 + sizeof...(parameters) == FrameShapeOf(kFunction)->requestLength);
+  return {byteOf(slave), byteOf(kFunction), byteOf(parameters)...};
+}
+
+int ReplyLength(int function, int dataBytes) {
+  return static_cast<int>(FrameShapeOf(function)->replyLength) + dataBytes;
+}
 
 }  // namespace
 
 std::string ReadHoldingRegistersFrame(int slave, int startHi, int startLo, int count) {
-  return {byteOf(slave),   byteOf(kReadHoldingRegisters),
-          byteOf(startHi), byteOf(startLo),
-          hiOf(count),     byteOf(count)};
+  return Request<kReadHoldingRegisters>(slave, startHi, startLo, hiOf(count), count);
 }
 
 std::string WriteMultipleRegistersFrame(int slave, int start, int count, int byteCount,
                                         const std::array<int16_t, 36>& hiBytes,
                                         const std::array<int16_t, 36>& loBytes) {
-  std::string frame{byteOf(slave),    byteOf(kWriteMultipleRegisters),
-                    hiOf(start),      byteOf(start),
-                    hiOf(count),      byteOf(count),
-                    byteOf(byteCount)};
+  std::string frame =
+      Request<kWriteMultipleRegisters>(slave, hiOf(start), start, hiOf(count), count, byteCount);
   for (int i = 0; i < count && i < static_cast<int>(hiBytes.size()); ++i) {
     frame += byteOf(hiBytes[i]);
     frame += byteOf(loBytes[i]);
@@ -29,18 +36,19 @@ std::string WriteMultipleRegistersFrame(int slave, int start, int count, int byt
 }
 
 std::string ReadLogBlockFrame(int slave, int bank, int addressHi, int addressLo, int words) {
-  return {byteOf(slave),     byteOf(kReadLogBlock), byteOf(bank), byteOf(addressHi),
-          byteOf(addressLo), hiOf(words),           byteOf(words)};
+  return Request<kReadLogBlock>(slave, bank, addressHi, addressLo, hiOf(words), words);
 }
 
 std::string ReadLastDownloadPointerFrame(int slave) {
-  return {byteOf(slave), byteOf(kReadLastDownloadPointer), 0, 0, 0, 0, 0};
+  return Request<kReadLastDownloadPointer>(slave, 0, 0, 0, 0, 0);
 }
 
-std::string ReadLiveValuesFrame(int slave) { return {byteOf(slave), byteOf(kReadLiveValues)}; }
+std::string ReadLiveValuesFrame(int slave) { return Request<kReadLiveValues>(slave); }
 
-int ReadHoldingRegistersReplyLength(int count) { return 2 * (count & 0xFF) + 5; }
+int ReadHoldingRegistersReplyLength(int count) {
+  return ReplyLength(kReadHoldingRegisters, 2 * (count & 0xFF));
+}
 
-int ReadLogBlockReplyLength(int words) { return 2 * words + 9; }
+int ReadLogBlockReplyLength(int words) { return ReplyLength(kReadLogBlock, 2 * words); }
 
 }  // namespace norvale

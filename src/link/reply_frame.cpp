@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "link/crc16.h"
+#include "link/frame_shapes.h"
 #include "link/modbus_frames.h"
 
 namespace norvale {
@@ -11,14 +12,13 @@ namespace {
 
 constexpr size_t kCrcBytes = 2;
 constexpr size_t kExceptionReplyLength = 5;
-// The largest function-96 block the program asks for (128 words). A header that claims more is
-// noise, so a stray byte never makes the link wait for tens of kilobytes.
-constexpr size_t kLargestLogData = 256;
 
 char byteOf(int value) { return static_cast<char>(value & 0xFF); }
 int at(std::string_view bytes, size_t i) { return static_cast<unsigned char>(bytes[i]); }
 
 bool crcGood(std::string_view frame) { return frame.size() > kCrcBytes && Crc16Modbus(frame) == 0; }
+
+size_t FixedReplyLength(int function) { return FrameShapeOf(function)->replyLength; }
 
 // Length of whatever well-formed reply starts the bytes: nothing when no reply can start
 // there, 0 when more header bytes are needed to tell.
@@ -26,25 +26,14 @@ std::optional<size_t> frameLengthAt(std::string_view bytes) {
   if (bytes.size() < 2) return 0;
   const int function = at(bytes, 1);
   if (function & 0x80) return kExceptionReplyLength;
-  switch (function) {
-    case kReadHoldingRegisters:
-      if (bytes.size() < 3) return 0;
-      return 5 + static_cast<size_t>(at(bytes, 2));
-    case kWriteMultipleRegisters:
-      return kWriteMultipleRegistersReplyLength;
-    case kReadLogBlock: {
-      if (bytes.size() < 7) return 0;
-      size_t data = static_cast<size_t>(at(bytes, 5) * 256 + at(bytes, 6));
-      if (data > kLargestLogData) return std::nullopt;
-      return 9 + data;
-    }
-    case kReadLastDownloadPointer:
-      return kReadLastDownloadPointerReplyLength;
-    case kReadLiveValues:
-      return kReadLiveValuesReplyLength;
-    default:
-      return std::nullopt;
-  }
+  const FrameShape* shape = FrameShapeOf(function);
+  if (shape == nullptr) return std::nullopt;
+  const size_t lengthEnd = shape->dataLengthAt + shape->dataLengthSize;
+  if (bytes.size() < lengthEnd) return 0;
+  size_t data = 0;
+  for (size_t i = shape->dataLengthAt; i < lengthEnd; ++i) data = data * 256 + at(bytes, i);
+  if (data > shape->largestData) return std::nullopt;
+  return shape->replyLength + data;
 }
 
 }  // namespace
@@ -57,7 +46,7 @@ ReplyShape ReadHoldingRegistersReplyShape(int slave, int count) {
 ReplyShape WriteMultipleRegistersReplyShape(int slave, int start, int count) {
   return {{byteOf(slave), byteOf(kWriteMultipleRegisters), byteOf(start / 256), byteOf(start),
            byteOf(count / 256), byteOf(count)},
-          kWriteMultipleRegistersReplyLength};
+          FixedReplyLength(kWriteMultipleRegisters)};
 }
 
 ReplyShape ReadLogBlockReplyShape(int slave, int bank, int addressHi, int addressLo, int words) {
@@ -67,11 +56,12 @@ ReplyShape ReadLogBlockReplyShape(int slave, int bank, int addressHi, int addres
 }
 
 ReplyShape ReadLastDownloadPointerReplyShape(int slave) {
-  return {{byteOf(slave), byteOf(kReadLastDownloadPointer)}, kReadLastDownloadPointerReplyLength};
+  return {{byteOf(slave), byteOf(kReadLastDownloadPointer)},
+          FixedReplyLength(kReadLastDownloadPointer)};
 }
 
 ReplyShape ReadLiveValuesReplyShape(int slave) {
-  return {{byteOf(slave), byteOf(kReadLiveValues)}, kReadLiveValuesReplyLength};
+  return {{byteOf(slave), byteOf(kReadLiveValues)}, FixedReplyLength(kReadLiveValues)};
 }
 
 bool FrameFits(std::string_view frame, const ReplyShape& shape) {

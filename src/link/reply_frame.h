@@ -6,14 +6,9 @@
 
 namespace norvale {
 
-// What the answer to one request looks like: the bytes it must start with (slave, function and
-// whatever the meter echoes of the request) and its whole length, CRC included.
-//
-//   3:  slave 03 2n            data[2n]   crc crc
-//   16: slave 10 sHi sLo cHi cLo          crc crc
-//   96: slave 60 bank hi lo lenHi lenLo data[len] crc crc   (len = 2 x words)
-//   97: slave 61 bank hi lo               crc crc
-//   99: slave 63 x x data[20]             crc crc
+// What the answer to one request looks like (frame_shapes.h draws them): the bytes it must start
+// with (slave, function and whatever the meter echoes of the request) and its whole length, CRC
+// included.
 struct ReplyShape {
   std::string prefix;
   size_t length = 0;

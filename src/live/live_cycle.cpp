@@ -13,9 +13,9 @@ constexpr size_t kBlockOffset = 4;  // slave, 0x63, two header bytes, then the b
 
 bool ReadLiveValues(MeterLink& link, int slave) {
   std::string reply;
-  MeterLink::ReplyOutcome outcome = link.Transact(
-      kReadLiveValues, slave, ReadLiveValuesFrame(slave), ReadLiveValuesReplyShape(slave),
-      MeterLink::Resend::Never, kReplySeconds, reply);
+  MeterLink::ReplyOutcome outcome =
+      link.Transact(ReadLiveValuesFrame(slave), ReadLiveValuesReplyShape(slave),
+                    MeterLink::Resend::Never, kReplySeconds, reply);
   if (outcome == MeterLink::ReplyOutcome::NoReply) return false;
   link.state().ReplyText = reply.substr(kBlockOffset, kLiveBlockSize);
   return outcome == MeterLink::ReplyOutcome::Answered;
