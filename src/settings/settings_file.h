@@ -19,8 +19,9 @@ inline constexpr int kSettingsLineCount = 44;
 inline constexpr int kPhoneBookEntries = 10;
 inline constexpr char kDefaultDatabasePath[] = "c:\\Palm\\UserName\\Backup\\DBFLW2.pdb";
 
-// The file WriteDefaultSettings creates. Its lines 3 and 43 carry keys the reader does not know
-// ("[CommFlow]", "[TotalUnits]"); files written by older versions look like this.
+// The file WriteDefaultSettings creates: the factory key and value of every line of
+// kSettingsLines. Its lines 3 and 43 carry keys the reader does not know ("[CommFlow]",
+// "[TotalUnits]"); files written by older versions look like this.
 std::string DefaultSettingsFile();
 
 // Cuts the file into the lines the reader examines, from pieces of any size as they are read.

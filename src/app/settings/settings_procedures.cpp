@@ -15,6 +15,7 @@
 #include "app/window/session.h"
 #include "app/window/window_controls.h"
 #include "settings/settings_file.h"
+#include "settings/settings_lines.h"
 #include "settings/settings_store.h"
 #include "text/byte_text.h"
 
@@ -69,6 +70,8 @@ void ApplyPalmCheck(const WindowControls& c, PalmCheck check) {
   }
 }
 
+std::string_view KeyOfLine(int number) { return kSettingsLines[number - 1].key; }
+
 // How far the reading got, and whether a line lacked its key (lines 3 and 43 of the factory
 // file carry other keys; that is normal and not counted).
 struct ReadProgress {
@@ -88,7 +91,7 @@ bool ApplySettingsLines(LineReader& in, const WindowControls& c, Session& s, Rea
   };
 
   if (!in.next(line)) return false;
-  if ((value = valueOf("[Commport]"))) {
+  if ((value = valueOf(KeyOfLine(1)))) {
     std::optional<int16_t> port = CommPortFromValue(*value);
     if (!port) return false;
     s.settings.CommPort = *port;
@@ -98,7 +101,7 @@ bool ApplySettingsLines(LineReader& in, const WindowControls& c, Session& s, Rea
   marker = 1;
 
   if (!in.next(line)) return false;
-  if ((value = valueOf("[CommBaud]"))) {
+  if ((value = valueOf(KeyOfLine(2)))) {
     s.settings.CommBaud = CommBaudFromValue(*value);
     for (size_t i = 0; i < kBaudRates.size(); ++i) {
       if (kBaudRates[i] == s.settings.CommBaud) c.Option1[i]->setChecked(true);
@@ -107,13 +110,13 @@ bool ApplySettingsLines(LineReader& in, const WindowControls& c, Session& s, Rea
   marker = 2;
 
   if (!in.next(line)) return false;
-  if ((value = ValueForKey(line, "[CommHandshaking]"))) {
+  if ((value = ValueForKey(line, KeyOfLine(3)))) {
     c.Option3[HardwareFlowFromValue(*value) ? 1 : 0]->setChecked(true);
   }
   marker = 3;
 
   if (!in.next(line)) return false;
-  if ((value = valueOf("[CommSlaveID]"))) {
+  if ((value = valueOf(KeyOfLine(4)))) {
     c.Text1->setText(FromSettingsText(*value));
     std::optional<int16_t> id = SlaveIdFromText(*value);
     if (!id) return false;
@@ -122,7 +125,7 @@ bool ApplySettingsLines(LineReader& in, const WindowControls& c, Session& s, Rea
   marker = 4;
 
   if (!in.next(line)) return false;
-  if ((value = valueOf("[DownloadSaveFile]"))) {
+  if ((value = valueOf(KeyOfLine(5)))) {
     QString name = FromSettingsText(*value);
     s.settings.LogFilePath = ToFileName(name);
     c.Text2->setText(name);
@@ -130,7 +133,7 @@ bool ApplySettingsLines(LineReader& in, const WindowControls& c, Session& s, Rea
   marker = 5;
 
   if (!in.next(line)) return false;
-  if ((value = valueOf("[PalmDatabaseFile]"))) {
+  if ((value = valueOf(KeyOfLine(6)))) {
     QString name = FromSettingsText(*value);
     s.settings.DatabasePath = ToFileName(name);
     c.Text6->setText(name);
@@ -138,38 +141,36 @@ bool ApplySettingsLines(LineReader& in, const WindowControls& c, Session& s, Rea
   marker = 6;
 
   if (!in.next(line)) return false;
-  if ((value = valueOf("[USEPalmDatabase]"))) ApplyPalmCheck(c, PalmCheckFromValue(*value));
+  if ((value = valueOf(KeyOfLine(7)))) ApplyPalmCheck(c, PalmCheckFromValue(*value));
   marker = 7;
 
   if (!in.next(line)) return false;
-  if ((value = valueOf("[PalmFileSep]"))) {
+  if ((value = valueOf(KeyOfLine(8)))) {
     c.Option4[SeparationFromValue(*value)]->setChecked(true);
   }
   marker = 8;
 
   LayOutPhoneList(*c.MSHFlexGrid2);
-  const char* entryKeys[3] = {"[Item#]", "[ItemPhone#]", "[ItemDescription]"};
   for (int row = 1; row <= kPhoneBookEntries; ++row) {
     for (int column = 1; column <= 3; ++column) {
       if (!in.next(line)) return false;
-      if ((value = valueOf(entryKeys[column - 1]))) {
+      if ((value = valueOf(KeyOfLine(9 + (row - 1) * 3 + column - 1)))) {
         c.MSHFlexGrid2->setCellText(row, column, FromSettingsText(*value));
       }
     }
   }
 
   if (!in.next(line)) return false;
-  if ((value = valueOf("[MeterType]"))) {
+  if ((value = valueOf(KeyOfLine(39)))) {
     std::optional<int> type = MeterTypeFromValue(*value);
     if (!type) return false;
     c.Option5[*type]->setChecked(true);
   }
 
-  const std::pair<const char*, QComboBox*> unitBoxes[3] = {
-      {"[FlowUnits]", c.Combo1}, {"[FlowFormat]", c.Combo3}, {"[VelocityUnits]", c.Combo4}};
-  for (const auto& [key, box] : unitBoxes) {
+  const std::pair<int, QComboBox*> unitBoxes[3] = {{40, c.Combo1}, {41, c.Combo3}, {42, c.Combo4}};
+  for (const auto& [number, box] : unitBoxes) {
     if (!in.next(line)) return false;
-    if ((value = valueOf(key))) {
+    if ((value = valueOf(KeyOfLine(number)))) {
       std::optional<int16_t> position = ListPositionFromValue(*value, box->count());
       if (!position) return false;
       box->setCurrentIndex(*position);
@@ -179,7 +180,7 @@ bool ApplySettingsLines(LineReader& in, const WindowControls& c, Session& s, Rea
   if (!in.next(line)) return false;  // line 43 is read and ignored
 
   if (!in.next(line)) return false;
-  if ((value = valueOf("[ModemInitString]"))) c.Text7->setText(FromSettingsText(*value));
+  if ((value = valueOf(KeyOfLine(44)))) c.Text7->setText(FromSettingsText(*value));
   return true;
 }
 
