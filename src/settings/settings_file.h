@@ -98,6 +98,8 @@ struct PhoneEntry {
   std::string item;
   std::string phone;
   std::string description;
+
+  bool operator==(const PhoneEntry&) const = default;
 };
 
 // Everything SaveSettings writes, as read back from the window and the settings state.
@@ -116,6 +118,8 @@ struct SavedSettings {
   int flowFormat = -1;
   int velocityUnits = -1;
   std::string modemInitString;
+
+  bool operator==(const SavedSettings&) const = default;
 };
 
 // The 44 lines SaveSettings writes. Line breaks inside a value are dropped, so every value stays
