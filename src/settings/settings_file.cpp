@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "settings/settings_lines.h"
 #include "text/leading_number.h"
 
 namespace norvale {
@@ -24,29 +25,52 @@ std::string ListPositionText(int position) {
   return text.append(std::to_string(position));
 }
 
+// The text the save writes on line index + 1.
+std::string SavedValue(const SavedSettings& s, size_t index) {
+  switch (kSettingsLines[index].kind) {
+    case SettingKind::CommPort:
+      return std::to_string(s.commPort);
+    case SettingKind::CommBaud:
+      return s.commBaud;
+    case SettingKind::FlowControl:
+      return s.hardwareFlow ? "Hardware" : "none";
+    case SettingKind::SlaveId:
+      return s.slaveIdText;
+    case SettingKind::LogFile:
+      return s.downloadSaveFile;
+    case SettingKind::DatabasePath:
+      return s.databasePath;
+    case SettingKind::UsePalmDatabase:
+      return std::to_string(static_cast<int>(s.usePalmDatabase));
+    case SettingKind::PalmFileSep:
+      return std::to_string(s.palmFileSep);
+    case SettingKind::PhoneItem:
+      return s.phoneBook[PhoneEntryOfLine(index)].item;
+    case SettingKind::PhoneNumber:
+      return s.phoneBook[PhoneEntryOfLine(index)].phone;
+    case SettingKind::PhoneDescription:
+      return s.phoneBook[PhoneEntryOfLine(index)].description;
+    case SettingKind::MeterType:
+      return std::to_string(s.meterType);
+    case SettingKind::FlowUnits:
+      return ListPositionText(s.flowUnits);
+    case SettingKind::FlowFormat:
+      return ListPositionText(s.flowFormat);
+    case SettingKind::VelocityUnits:
+      return ListPositionText(s.velocityUnits);
+    case SettingKind::TotalUnits:
+      return " ";
+    case SettingKind::ModemInitString:
+      return s.modemInitString;
+  }
+  return {};
+}
+
 }  // namespace
 
 std::string DefaultSettingsFile() {
   std::string file;
-  AddLine(file, "[Commport]", "1");
-  AddLine(file, "[CommBaud]", "38400");
-  AddLine(file, "[CommFlow]", "Hardware");
-  AddLine(file, "[CommSlaveID]", "001");
-  AddLine(file, "[DownloadSaveFile]", "Logdata.csv");
-  AddLine(file, "[PalmDatabaseFile]", kDefaultDatabasePath);
-  AddLine(file, "[USEPalmDatabase]", "0");
-  AddLine(file, "[PalmFileSep]", "0");
-  for (int i = 1; i <= kPhoneBookEntries; ++i) {
-    AddLine(file, "[Item#]", std::string(" ").append(std::to_string(i)));
-    AddLine(file, "[ItemPhone#]", " ");
-    AddLine(file, "[ItemDescription]", " ");
-  }
-  AddLine(file, "[MeterType]", "0");
-  AddLine(file, "[FlowUnits]", "1");
-  AddLine(file, "[FlowFormat]", "1");
-  AddLine(file, "[VelocityUnits]", "1");
-  AddLine(file, "[TotalUnits]", "1");
-  AddLine(file, "[ModemInitString]", "ATE0 S0=2 &C0");
+  for (const SettingsLine& line : kSettingsLines) AddLine(file, line.factoryKey, line.factoryValue);
   return file;
 }
 
@@ -138,25 +162,9 @@ std::optional<int16_t> ListPositionFromValue(std::string_view value, int entries
 
 std::string FormatSettingsFile(const SavedSettings& s) {
   std::string file;
-  AddLine(file, "[Commport]", std::to_string(s.commPort));
-  AddLine(file, "[CommBaud]", s.commBaud);
-  AddLine(file, "[CommHandshaking]", s.hardwareFlow ? "Hardware" : "none");
-  AddLine(file, "[CommSlaveID]", s.slaveIdText);
-  AddLine(file, "[DownloadSaveFile]", s.downloadSaveFile);
-  AddLine(file, "[PalmDatabaseFile]", s.databasePath);
-  AddLine(file, "[USEPalmDatabase]", std::to_string(static_cast<int>(s.usePalmDatabase)));
-  AddLine(file, "[PalmFileSep]", std::to_string(s.palmFileSep));
-  for (const PhoneEntry& entry : s.phoneBook) {
-    AddLine(file, "[Item#]", entry.item);
-    AddLine(file, "[ItemPhone#]", entry.phone);
-    AddLine(file, "[ItemDescription]", entry.description);
+  for (size_t index = 0; index < kSettingsLines.size(); ++index) {
+    AddLine(file, kSettingsLines[index].key, SavedValue(s, index));
   }
-  AddLine(file, "[MeterType]", std::to_string(s.meterType));
-  AddLine(file, "[FlowUnits]", ListPositionText(s.flowUnits));
-  AddLine(file, "[FlowFormat]", ListPositionText(s.flowFormat));
-  AddLine(file, "[VelocityUnits]", ListPositionText(s.velocityUnits));
-  AddLine(file, "[TotalizerUnits]", " ");
-  AddLine(file, "[ModemInitString]", s.modemInitString);
   return file;
 }
 

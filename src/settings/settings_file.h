@@ -19,8 +19,9 @@ inline constexpr int kSettingsLineCount = 44;
 inline constexpr int kPhoneBookEntries = 10;
 inline constexpr char kDefaultDatabasePath[] = "c:\\Palm\\UserName\\Backup\\DBFLW2.pdb";
 
-// The file WriteDefaultSettings creates. Its lines 3 and 43 carry keys the reader does not know
-// ("[CommFlow]", "[TotalUnits]"); files written by older versions look like this.
+// The file WriteDefaultSettings creates: the factory key and value of every line of
+// kSettingsLines. Its lines 3 and 43 carry keys the reader does not know ("[CommFlow]",
+// "[TotalUnits]"); files written by older versions look like this.
 std::string DefaultSettingsFile();
 
 // Cuts the file into the lines the reader examines, from pieces of any size as they are read.
@@ -97,6 +98,8 @@ struct PhoneEntry {
   std::string item;
   std::string phone;
   std::string description;
+
+  bool operator==(const PhoneEntry&) const = default;
 };
 
 // Everything SaveSettings writes, as read back from the window and the settings state.
@@ -115,6 +118,8 @@ struct SavedSettings {
   int flowFormat = -1;
   int velocityUnits = -1;
   std::string modemInitString;
+
+  bool operator==(const SavedSettings&) const = default;
 };
 
 // The 44 lines SaveSettings writes. Line breaks inside a value are dropped, so every value stays

@@ -4,8 +4,10 @@
 
 #include <QDir>
 #include <QFile>
-#include <QSaveFile>
+#include <cerrno>
+#include <string_view>
 
+#include "output/file_replace.h"
 #include "settings/settings_file.h"
 
 namespace norvale {
@@ -37,15 +39,7 @@ std::optional<StoredSettingsLines> ReadSettingsLines(const QString& folder, int 
 }
 
 bool ReplaceSettingsFile(const QString& folder, const std::string& bytes) {
-  QSaveFile file(SettingsFilePath(folder));
-  if (!file.open(QIODevice::WriteOnly)) return false;
-  auto size = static_cast<qint64>(bytes.size());
-  // commit() alone misses a short write that only shows when the buffer is flushed.
-  if (file.write(bytes.data(), size) != size || !file.flush()) {
-    file.cancelWriting();
-    return false;
-  }
-  return file.commit();
+  return ReplaceFile(QFile::encodeName(SettingsFilePath(folder)).toStdString(), bytes).error == 0;
 }
 
 QString SettingsBackupPath(const QString& folder) {
@@ -62,20 +56,15 @@ bool BackUpSettingsFile(const QString& folder) {
   }
   QFile original(SettingsFilePath(folder));
   if (!original.open(QIODevice::ReadOnly)) return false;
-  QSaveFile copy(SettingsBackupPath(folder));
-  if (!copy.open(QIODevice::WriteOnly)) return false;
-  QByteArray piece;
-  while (!(piece = original.read(kReadPiece)).isEmpty()) {
-    if (copy.write(piece) != piece.size()) {
-      copy.cancelWriting();
-      return false;
+  const FileReplacement copy = ReplaceFile(backup.toStdString(), [&original](int fd) {
+    QByteArray piece;
+    while (!(piece = original.read(kReadPiece)).isEmpty()) {
+      const std::string_view bytes(piece.constData(), static_cast<size_t>(piece.size()));
+      if (int error = WriteAll(fd, bytes)) return error;
     }
-  }
-  if (original.error() != QFileDevice::NoError || !copy.flush()) {
-    copy.cancelWriting();
-    return false;
-  }
-  return copy.commit();
+    return original.error() == QFileDevice::NoError ? 0 : EIO;
+  });
+  return copy.error == 0;
 }
 
 }  // namespace norvale

@@ -20,8 +20,8 @@ struct StoredSettingsLines {
 // those lines go, so a huge or runaway file costs no more than the lines it is read for.
 // Nothing when the file cannot be opened or read.
 std::optional<StoredSettingsLines> ReadSettingsLines(const QString& folder, int count);
-// Writes a temporary file beside the old one and renames it over it, so a save that fails
-// (read-only folder, full disk) leaves the previous file whole.
+// Replaces the file through ReplaceFile, so a save that fails (read-only folder, full disk)
+// leaves the previous file whole.
 bool ReplaceSettingsFile(const QString& folder, const std::string& bytes);
 
 // "KX40dwn.ini.bak": the file as it is on disk (a hard link, or a copy where the folder has

@@ -15,26 +15,13 @@
 #include "app/window/session.h"
 #include "app/window/window_controls.h"
 #include "settings/settings_file.h"
+#include "settings/settings_lines.h"
+#include "settings/settings_parse.h"
 #include "settings/settings_store.h"
 #include "text/byte_text.h"
 
 namespace norvale {
 namespace {
-
-// Hands out the file's lines in order; running out is a failure of the reading.
-class LineReader {
- public:
-  explicit LineReader(std::vector<std::string> lines) : lines_(std::move(lines)) {}
-  bool next(std::string& line) {
-    if (next_ >= lines_.size() || next_ >= static_cast<size_t>(kSettingsLineCount)) return false;
-    line = lines_[next_++];
-    return true;
-  }
-
- private:
-  std::vector<std::string> lines_;
-  size_t next_ = 0;
-};
 
 // The phone list header: "Item #" alone is bold, the three text columns sit left and top.
 void LayOutPhoneList(PhoneBookGrid& grid) {
@@ -69,118 +56,83 @@ void ApplyPalmCheck(const WindowControls& c, PalmCheck check) {
   }
 }
 
-// How far the reading got, and whether a line lacked its key (lines 3 and 43 of the factory
-// file carry other keys; that is normal and not counted).
-struct ReadProgress {
-  int marker = 0;
-  bool keyMissing = false;
-};
-
-// Steps 1 to 16 of the reading; false at the first failure.
-bool ApplySettingsLines(LineReader& in, const WindowControls& c, Session& s, ReadProgress& read) {
-  std::string line;
-  std::optional<std::string> value;
-  int& marker = read.marker;
-  auto valueOf = [&](std::string_view key) {
-    std::optional<std::string> found = ValueForKey(line, key);
-    if (!found) read.keyMissing = true;
-    return found;
-  };
-
-  if (!in.next(line)) return false;
-  if ((value = valueOf("[Commport]"))) {
-    std::optional<int16_t> port = CommPortFromValue(*value);
-    if (!port) return false;
-    s.settings.CommPort = *port;
-    c.Option2[*port - 1]->setChecked(true);
+// Lines 4 to 8, after the port settings.
+void ApplyFileLine(const ParsedSettings& read, size_t index, const WindowControls& c, Session& s) {
+  const SavedSettings& v = read.values;
+  switch (kSettingsLines[index].kind) {
+    case SettingKind::SlaveId:
+      c.Text1->setText(FromSettingsText(v.slaveIdText));
+      s.settings.CommSlaveID = read.slaveId;
+      break;
+    case SettingKind::LogFile:
+      s.settings.LogFilePath = ToFileName(FromSettingsText(v.downloadSaveFile));
+      c.Text2->setText(FromSettingsText(v.downloadSaveFile));
+      break;
+    case SettingKind::DatabasePath:
+      s.settings.DatabasePath = ToFileName(FromSettingsText(v.databasePath));
+      c.Text6->setText(FromSettingsText(v.databasePath));
+      break;
+    case SettingKind::UsePalmDatabase:
+      ApplyPalmCheck(c, v.usePalmDatabase);
+      break;
+    case SettingKind::PalmFileSep:
+      c.Option4[v.palmFileSep]->setChecked(true);
+      break;
+    default:
+      break;
   }
-  s.link.state().CommErrorShown = 0;
-  marker = 1;
+}
 
-  if (!in.next(line)) return false;
-  if ((value = valueOf("[CommBaud]"))) {
-    s.settings.CommBaud = CommBaudFromValue(*value);
-    for (size_t i = 0; i < kBaudRates.size(); ++i) {
-      if (kBaudRates[i] == s.settings.CommBaud) c.Option1[i]->setChecked(true);
-    }
-  }
-  marker = 2;
+void ApplyPhoneLine(const SavedSettings& v, size_t index, PhoneBookGrid& grid) {
+  const PhoneEntry& entry = v.phoneBook[PhoneEntryOfLine(index)];
+  const int row = static_cast<int>(PhoneEntryOfLine(index)) + 1;
+  const int column = static_cast<int>(index - kFirstPhoneLine) % 3 + 1;
+  const std::string& text =
+      column == 1 ? entry.item : (column == 2 ? entry.phone : entry.description);
+  grid.setCellText(row, column, FromSettingsText(text));
+}
 
-  if (!in.next(line)) return false;
-  if ((value = ValueForKey(line, "[CommHandshaking]"))) {
-    c.Option3[HardwareFlowFromValue(*value) ? 1 : 0]->setChecked(true);
-  }
-  marker = 3;
-
-  if (!in.next(line)) return false;
-  if ((value = valueOf("[CommSlaveID]"))) {
-    c.Text1->setText(FromSettingsText(*value));
-    std::optional<int16_t> id = SlaveIdFromText(*value);
-    if (!id) return false;
-    s.settings.CommSlaveID = *id;
-  }
-  marker = 4;
-
-  if (!in.next(line)) return false;
-  if ((value = valueOf("[DownloadSaveFile]"))) {
-    QString name = FromSettingsText(*value);
-    s.settings.LogFilePath = ToFileName(name);
-    c.Text2->setText(name);
-  }
-  marker = 5;
-
-  if (!in.next(line)) return false;
-  if ((value = valueOf("[PalmDatabaseFile]"))) {
-    QString name = FromSettingsText(*value);
-    s.settings.DatabasePath = ToFileName(name);
-    c.Text6->setText(name);
-  }
-  marker = 6;
-
-  if (!in.next(line)) return false;
-  if ((value = valueOf("[USEPalmDatabase]"))) ApplyPalmCheck(c, PalmCheckFromValue(*value));
-  marker = 7;
-
-  if (!in.next(line)) return false;
-  if ((value = valueOf("[PalmFileSep]"))) {
-    c.Option4[SeparationFromValue(*value)]->setChecked(true);
-  }
-  marker = 8;
-
-  LayOutPhoneList(*c.MSHFlexGrid2);
-  const char* entryKeys[3] = {"[Item#]", "[ItemPhone#]", "[ItemDescription]"};
-  for (int row = 1; row <= kPhoneBookEntries; ++row) {
-    for (int column = 1; column <= 3; ++column) {
-      if (!in.next(line)) return false;
-      if ((value = valueOf(entryKeys[column - 1]))) {
-        c.MSHFlexGrid2->setCellText(row, column, FromSettingsText(*value));
+// Puts the value of line index + 1 into its controls (running their handlers) and settings.
+void ApplyLine(const ParsedSettings& read, size_t index, const WindowControls& c, Session& s) {
+  const SavedSettings& v = read.values;
+  switch (kSettingsLines[index].kind) {
+    case SettingKind::CommPort:
+      s.settings.CommPort = static_cast<int16_t>(v.commPort);
+      c.Option2[v.commPort - 1]->setChecked(true);
+      break;
+    case SettingKind::CommBaud:
+      s.settings.CommBaud = v.commBaud;
+      for (size_t i = 0; i < kBaudRates.size(); ++i) {
+        if (kBaudRates[i] == v.commBaud) c.Option1[i]->setChecked(true);
       }
-    }
+      break;
+    case SettingKind::FlowControl:
+      c.Option3[v.hardwareFlow ? 1 : 0]->setChecked(true);
+      break;
+    case SettingKind::PhoneItem:
+    case SettingKind::PhoneNumber:
+    case SettingKind::PhoneDescription:
+      ApplyPhoneLine(v, index, *c.MSHFlexGrid2);
+      break;
+    case SettingKind::MeterType:
+      c.Option5[v.meterType]->setChecked(true);
+      break;
+    case SettingKind::FlowUnits:
+      c.Combo1->setCurrentIndex(v.flowUnits);
+      break;
+    case SettingKind::FlowFormat:
+      c.Combo3->setCurrentIndex(v.flowFormat);
+      break;
+    case SettingKind::VelocityUnits:
+      c.Combo4->setCurrentIndex(v.velocityUnits);
+      break;
+    case SettingKind::ModemInitString:
+      c.Text7->setText(FromSettingsText(v.modemInitString));
+      break;
+    default:
+      ApplyFileLine(read, index, c, s);
+      break;
   }
-
-  if (!in.next(line)) return false;
-  if ((value = valueOf("[MeterType]"))) {
-    std::optional<int> type = MeterTypeFromValue(*value);
-    if (!type) return false;
-    c.Option5[*type]->setChecked(true);
-  }
-
-  const std::pair<const char*, QComboBox*> unitBoxes[3] = {
-      {"[FlowUnits]", c.Combo1}, {"[FlowFormat]", c.Combo3}, {"[VelocityUnits]", c.Combo4}};
-  for (const auto& [key, box] : unitBoxes) {
-    if (!in.next(line)) return false;
-    if ((value = valueOf(key))) {
-      std::optional<int16_t> position = ListPositionFromValue(*value, box->count());
-      if (!position) return false;
-      box->setCurrentIndex(*position);
-    }
-  }
-
-  if (!in.next(line)) return false;  // line 43 is read and ignored
-
-  if (!in.next(line)) return false;
-  if ((value = valueOf("[ModemInitString]"))) c.Text7->setText(FromSettingsText(*value));
-  return true;
 }
 
 // The first entry becomes the current one, shown in the phone and description boxes.
@@ -234,23 +186,40 @@ bool WriteDefaultSettings(const QString& folder) {
   return ReplaceSettingsFile(folder, DefaultSettingsFile());
 }
 
+void ApplySettings(const ParsedSettings& read, const WindowControls& c, Session& s) {
+  for (size_t index = 0; index < static_cast<size_t>(read.linesRead); ++index) {
+    if (read.present[index]) ApplyLine(read, index, c, s);
+    // Line 1 read, whatever it held, clears the port error flag; line 8 read, the phone list
+    // gets its header.
+    if (index == 0) s.link.state().CommErrorShown = 0;
+    if (index + 1 == kFirstPhoneLine) LayOutPhoneList(*c.MSHFlexGrid2);
+  }
+  // The slave ID box took line 4 as written before its number failed.
+  if (read.failedLine > 0 &&
+      kSettingsLines[static_cast<size_t>(read.failedLine) - 1].kind == SettingKind::SlaveId) {
+    c.Text1->setText(FromSettingsText(read.values.slaveIdText));
+  }
+  if (read.whole()) {
+    SelectFirstPhoneEntry(c);
+  } else if (read.linesRead == 5) {
+    // A file that ends after line 5 gets the factory database path, not the window's.
+    s.settings.DatabasePath = kDefaultDatabasePath;
+    c.Text6->setText(QString::fromLatin1(kDefaultDatabasePath));
+  }
+}
+
 void LoadSettings(const WindowControls& c, Session& s) {
   QDir::setCurrent(s.settingsFolder());
   std::optional<StoredSettingsLines> stored =
       ReadSettingsLines(s.settingsFolder(), kSettingsLineCount);
   const bool onDisk = stored.has_value();
   // Only when the folder could not take the factory file: read those lines from memory.
-  LineReader in(onDisk ? std::move(stored->lines) : SplitSettingsLines(DefaultSettingsFile()));
-  ReadProgress read;
-  const bool whole = ApplySettingsLines(in, c, s, read);
-  if (whole) {
-    SelectFirstPhoneEntry(c);
-  } else if (read.marker == 5) {
-    s.settings.DatabasePath = kDefaultDatabasePath;
-    c.Text6->setText(QString::fromLatin1(kDefaultDatabasePath));
-  }
+  const ParsedSettings read = ParseSettingsLines(
+      onDisk ? std::move(stored->lines) : SplitSettingsLines(DefaultSettingsFile()),
+      {c.Combo1->count(), c.Combo3->count(), c.Combo4->count()});
+  ApplySettings(read, c, s);
   // The save at exit writes the window's values over whatever this file still held.
-  if (onDisk && (!whole || read.keyMissing || stored->damaged)) {
+  if (onDisk && (!read.whole() || read.keyMissing || stored->damaged)) {
     BackUpSettingsFile(s.settingsFolder());
   }
 }

@@ -22,13 +22,8 @@ QHBoxLayout* LabelledBox(QLabel* label, QLineEdit* box, int boxStretch) {
   return row;
 }
 
-}  // namespace
-
-QWidget* BuildSettingsTab(WindowControls& c) {
-  c.Label1 = MakeLabel(QStringLiteral("Label1"), QStringLiteral("Slave ID"));
-  c.Text1 = MakeTextBox(QStringLiteral("Text1"), QStringLiteral("001"), {});
-  c.Text1->setMaximumWidth(c.Text1->fontMetrics().horizontalAdvance(QStringLiteral("0")) * 12);
-
+// "Baud Rate": one option per rate of kBaudRates, the last (38400) chosen.
+QGroupBox* BuildBaudFrame(WindowControls& c) {
   c.Frame1 = MakeFrame(QStringLiteral("Frame1"), QStringLiteral("Baud Rate"));
   auto* baud = new QVBoxLayout(c.Frame1);
   for (int i = 0; i < 7; ++i) {
@@ -39,7 +34,11 @@ QWidget* BuildSettingsTab(WindowControls& c) {
   }
   c.Option1[6]->setChecked(true);
   baud->addStretch(1);
+  return c.Frame1;
+}
 
+// "Communication Port": Comm1 to Comm7, and under them the device the chosen one opens.
+QGroupBox* BuildPortFrame(WindowControls& c) {
   c.Frame2 = MakeFrame(QStringLiteral("Frame2"), QStringLiteral("Communication Port"));
   auto* port = new QVBoxLayout(c.Frame2);
   for (int i = 0; i < 7; ++i) {
@@ -51,7 +50,11 @@ QWidget* BuildSettingsTab(WindowControls& c) {
                                  QStringLiteral("Device of the port"));
   port->addWidget(c.PortDevice);
   port->addStretch(1);
+  return c.Frame2;
+}
 
+// "Flow Control": shown, kept in the settings file, but never chosen.
+QGroupBox* BuildFlowFrame(WindowControls& c) {
   c.Frame3 = MakeFrame(QStringLiteral("Frame3"), QStringLiteral("Flow Control"));
   auto* flow = new QVBoxLayout(c.Frame3);
   c.Option3[0] = MakeOption(ControlName("Option3", 0), QStringLiteral("None"));
@@ -71,15 +74,28 @@ QWidget* BuildSettingsTab(WindowControls& c) {
     control->setToolTip(why);
     control->setAccessibleDescription(why);
   }
+  return c.Frame3;
+}
+
+}  // namespace
+
+QWidget* BuildSettingsTab(WindowControls& c) {
+  c.Label1 = MakeLabel(QStringLiteral("Label1"), QStringLiteral("Slave ID"));
+  c.Text1 = MakeTextBox(QStringLiteral("Text1"), QStringLiteral("001"), {});
+  c.Text1->setMaximumWidth(c.Text1->fontMetrics().horizontalAdvance(QStringLiteral("0")) * 12);
+
+  QGroupBox* baud = BuildBaudFrame(c);
+  QGroupBox* port = BuildPortFrame(c);
+  QGroupBox* flow = BuildFlowFrame(c);
 
   c.Label11 = MakeLabel(QStringLiteral("Label11"), QStringLiteral("Modem Init String"));
   c.Text7 = MakeTextBox(QStringLiteral("Text7"), QStringLiteral("ATS0=2 &C0"), {});
   LiftLengthLimit(c.Text7);
 
   auto* frames = new QHBoxLayout;
-  frames->addWidget(c.Frame1);
-  frames->addWidget(c.Frame2);
-  frames->addWidget(c.Frame3);
+  frames->addWidget(baud);
+  frames->addWidget(port);
+  frames->addWidget(flow);
 
   auto* page = new QWidget;
   auto* layout = new QVBoxLayout(page);

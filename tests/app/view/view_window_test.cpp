@@ -1,5 +1,7 @@
 // The View tab's chart, offscreen: filled from the record table, zoomed and panned with the
 // mouse, read out under the pointer and saved as an image.
+#include <unistd.h>
+
 #include <QAccessible>
 #include <QCoreApplication>
 #include <QDateTimeAxis>
@@ -14,6 +16,7 @@
 #include <QValueAxis>
 #include <QWheelEvent>
 #include <functional>
+#include <vector>
 
 #include "app/view/record_chart_view.h"
 #include "app/view/record_grid.h"
@@ -222,6 +225,38 @@ TEST_F(ShownViewWindow, SaveImageWritesThePictureWhereTheDialogSays) {
   answer = folder.filePath(QStringLiteral("no such folder/flow.png"));
   c().SaveChartImage->click();
   EXPECT_TRUE(c().ChartReadout->text().startsWith(QStringLiteral("Image not saved: ")));
+}
+
+// The reasons the View tab has always given when the image file cannot be written.
+TEST_F(ShownViewWindow, SaveImageTellsWhyTheFileWasNotWritten) {
+  QDir(folder.path()).mkdir(QStringLiteral("taken.png"));
+  QFile protectedFile(folder.filePath(QStringLiteral("kept.png")));
+  ASSERT_TRUE(protectedFile.open(QIODevice::WriteOnly));
+  protectedFile.close();
+  protectedFile.setPermissions(QFile::ReadOwner);
+  struct Case {
+    QString name;
+    QString reason;
+  };
+  std::vector<Case> cases = {
+      {QStringLiteral("taken.png"), QStringLiteral("Filename refers to a directory")},
+      {QStringLiteral("no such folder/flow.png"), QStringLiteral("No such file or directory")},
+  };
+  // Permission bits do not stop root.
+  if (::geteuid() != 0) {
+    cases.push_back(
+        {QStringLiteral("kept.png"),
+         QStringLiteral("Existing file %1 is not writable").arg(folder.filePath("kept.png"))});
+  }
+  QString answer;
+  window->setSaveFileChooser(
+      [&](const SaveFileRequest&) -> std::optional<QString> { return answer; });
+  for (const Case& test : cases) {
+    answer = folder.filePath(test.name);
+    c().SaveChartImage->click();
+    EXPECT_EQ(c().ChartReadout->text(), QStringLiteral("Image not saved: ") + test.reason);
+  }
+  EXPECT_EQ(protectedFile.size(), 0);
 }
 
 }  // namespace
