@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "records/bcd.h"
 #include "records/fill_bytes.h"
 #include "records/meter_float.h"
 
@@ -22,13 +23,6 @@ constexpr size_t kValue = 27;
 
 uint8_t at(std::string_view record, size_t i) { return static_cast<uint8_t>(record[i]); }
 
-std::optional<int> bcd(uint8_t packed) {
-  int high = packed >> 4;
-  int low = packed & 15;
-  if (high > 9 || low > 9) return std::nullopt;
-  return high * 10 + low;
-}
-
 }  // namespace
 
 bool HasRecordMarker(std::string_view record) {
@@ -47,8 +41,8 @@ std::string ChannelNameOf(std::string_view record) {
 }
 
 std::optional<LogDate> DateOf(std::string_view record) {
-  std::optional<int> year = bcd(at(record, kYear));
-  std::optional<int> day = bcd(at(record, kDay));
+  std::optional<int> year = DecodeBcd(at(record, kYear));
+  std::optional<int> day = DecodeBcd(at(record, kDay));
   if (!year || !day) return std::nullopt;
   LogDate date{2000 + *year, at(record, kMonth), *day};
   if (!IsValidDate(date)) return std::nullopt;
@@ -56,8 +50,8 @@ std::optional<LogDate> DateOf(std::string_view record) {
 }
 
 std::optional<LogTime> TimeOf(std::string_view record) {
-  std::optional<int> hour = bcd(at(record, kHour));
-  std::optional<int> minute = bcd(at(record, kMinute));
+  std::optional<int> hour = DecodeBcd(at(record, kHour));
+  std::optional<int> minute = DecodeBcd(at(record, kMinute));
   if (!hour || !minute) return std::nullopt;
   LogTime time{*hour, *minute, 0};
   if (!IsValidTime(time)) return std::nullopt;
