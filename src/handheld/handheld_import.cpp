@@ -10,6 +10,7 @@
 #include "handheld/record_block_reader.h"
 #include "handheld/record_marker_scan.h"
 #include "records/download_result.h"
+#include "records/table_layout.h"
 #include "text/number_text.h"
 
 namespace norvale {
@@ -19,7 +20,7 @@ namespace {
 // well under a millisecond.
 constexpr int kRecordsPerYield = 512;
 constexpr int kRecordsPerScanYield = 32768;
-constexpr int kColumnWidth = 1800;
+constexpr int kChannelColumnTwips = 1800;
 constexpr size_t kNotUsedLength = 8;
 
 class FileCloser {
@@ -60,16 +61,8 @@ void PrepareTable(const HandheldContext& c) {
   c.view.setProgress(0);
   c.pump.yieldOnce();
   for (int box = 0; box < RecordTable::kChannels; ++box) c.view.setChannelBox(box, "");
-  for (int column = 0; column < RecordTable::kColumns; ++column) {
-    c.records.setEmphasised(1, column, true);
-  }
-  c.records.setCell(1, 0, "Record #");
-  c.records.setCell(1, 1, "Date / Time");
-  c.records.LastRow = 1;
-  c.records.setColumnWidth(0, 1000);
-  for (int column = 1; column < RecordTable::kColumns; ++column) {
-    c.records.setColumnWidth(column, kColumnWidth);
-  }
+  StartTitleRow(c.records, TitleEmphasis::WholeRow);
+  SetRecordColumnWidths(c.records, kChannelColumnTwips);
   c.pump.yieldOnce();
 }
 
@@ -80,7 +73,7 @@ void TakeChannelName(const HandheldContext& c, int channel, std::string_view rec
     c.records.ChannelUsed[channel - 1] = false;
   } else if (!name.empty()) {
     c.records.ChannelUsed[channel - 1] = true;
-    c.records.setCell(1, channel + 1, name);
+    WriteChannelTitle(c.records, channel, name);
     c.view.setChannelBox(channel - 1, name);
     c.records.ChannelIsTotal[channel - 1] = name.find("Tot") != std::string::npos;
   }
