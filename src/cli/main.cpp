@@ -50,8 +50,9 @@ class ListModuleIdBox : public norvale::ModuleIdBox {
   std::string text_;
 };
 
-int ExitCodeOfScan(int16_t result) {
+int ExitCodeOfScan(norvale::DownloadResult result) {
   using namespace norvale;
+  using enum DownloadResult;
   switch (result) {
     case kLogRead:
       return kExitFileWritten;
@@ -104,6 +105,7 @@ class ReportedHandheldFile : public norvale::PosixHandheldFile {
 int ReadDatabase(const norvale::CliOptions& options, norvale::SettingsRecord& settings,
                  norvale::RecordTable& records, norvale::TerminalDownloadView& view) {
   using namespace norvale;
+  using enum DownloadResult;
   QtEventPump pump;
   TerminationSignals stopSignals([&pump] { pump.requestStop(); });
   HandheldCommands commands(settings, view, view);
@@ -112,7 +114,7 @@ int ReadDatabase(const norvale::CliOptions& options, norvale::SettingsRecord& se
   ListModuleIdBox ids(options.module);
   HandheldContext context{file, options.database, ids, records, view, pump};
   int exitCode = kExitFileWritten;
-  int16_t result = kLogRead;
+  DownloadResult result = kLogRead;
   if (options.command == CliCommand::Ids) {
     result = commands.GetIdList(context);
     for (const std::string& id : ids.entries()) std::printf("%s\n", id.c_str());

@@ -97,42 +97,45 @@ int ProgressPercent(int32_t bytesRead, int32_t byteCount) {
 
 }  // namespace
 
-int16_t DownloadMeterLog(MeterLink& link, const SettingsRecord& settings, RecordTable& records,
-                         DownloadView& view, bool SinceLastTime) {
+DownloadResult DownloadMeterLog(MeterLink& link, const SettingsRecord& settings,
+                                RecordTable& records, DownloadView& view, bool SinceLastTime) {
   StallWatch watch(link.clock());
   return DownloadMeterLog(link, settings, records, view, SinceLastTime, watch);
 }
 
-int16_t DownloadMeterLog(MeterLink& link, const SettingsRecord& settings, RecordTable& records,
-                         DownloadView& view, bool SinceLastTime, StallWatch& watch) {
+DownloadResult DownloadMeterLog(MeterLink& link, const SettingsRecord& settings,
+                                RecordTable& records, DownloadView& view, bool SinceLastTime,
+                                StallWatch& watch) {
   view.setProgress(0);
   LogPointer start;
   LogPointer read;
   if (SinceLastTime) {
     LogPointer last;
-    if (!ReadLastDownloadPointer(link, settings.CommSlaveID, last)) return kDownloadError;
+    if (!ReadLastDownloadPointer(link, settings.CommSlaveID, last))
+      return DownloadResult::kDownloadError;
     start = last;
     read = last;
     read.low += 8;
     read.carry();
   }
-  if (!link.ReadHoldingRegisters(settings.CommSlaveID, 0, 76, 8)) return kDownloadError;
+  if (!link.ReadHoldingRegisters(settings.CommSlaveID, 0, 76, 8))
+    return DownloadResult::kDownloadError;
   StatusBlock status = ParseStatusBlock(link.state().ReplyText, settings.PortableMeter);
   if (!SinceLastTime) {
     start = status.start;
     read = status.start;
   }
-  int16_t result = kLogRead;
+  DownloadResult result = DownloadResult::kLogRead;
   const LogPointer end = status.end;
   // Equal pointers say there is nothing to read, wherever they point.
-  if (start.packed() == end.packed()) return kNothingToRead;
+  if (start.packed() == end.packed()) return DownloadResult::kNothingToRead;
   // Pointers outside the ring would address memory that is no log: the block is inconsistent.
-  if (!start.inRing() || !end.inRing() || !read.inRing()) return kDownloadError;
+  if (!start.inRing() || !end.inRing() || !read.inRing()) return DownloadResult::kDownloadError;
 
   const int32_t byteCount = LogByteCount(start, end);
 
   int32_t recordsUsed = ShowRecordCount(status.recordsUsed, view, 9);
-  if (std::abs(recordsUsed * 8) - byteCount > 8) return kDownloadError;
+  if (std::abs(recordsUsed * 8) - byteCount > 8) return DownloadResult::kDownloadError;
   ShowRecordCount(status.recordsAvailable, view, 8);
   link.pump().yieldOnce();
 
@@ -141,7 +144,8 @@ int16_t DownloadMeterLog(MeterLink& link, const SettingsRecord& settings, Record
   PreviousStamp previousStamp;
 
   std::array<std::string, RecordTable::kChannels> names;
-  if (!ReadChannelSetup(link, settings, records, view, names, watch)) return kDownloadError;
+  if (!ReadChannelSetup(link, settings, records, view, names, watch))
+    return DownloadResult::kDownloadError;
   for (int k = 1; k <= RecordTable::kChannels; ++k) {
     if (records.ChannelUsed[k - 1]) WriteChannelTitle(records, k, names[k - 1]);
   }
@@ -163,12 +167,12 @@ int16_t DownloadMeterLog(MeterLink& link, const SettingsRecord& settings, Record
   for (;;) {
     if (untilStartAgain <= 0) break;
     if (watch.stalled()) {
-      result = kDownloadError;
+      result = DownloadResult::kDownloadError;
       break;
     }
     if (!link.ReadLogBlock(settings.CommSlaveID, read.bank, read.high, read.low, blockSize / 2)) {
       if (++tries >= kBlockTries) {
-        result = kDownloadError;
+        result = DownloadResult::kDownloadError;
         break;
       }
       continue;

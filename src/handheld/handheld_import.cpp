@@ -35,26 +35,26 @@ class FileCloser {
 };
 
 // Opens the file and finds its first record: kLogRead with `start` set, or the result to return.
-int16_t OpenAtFirstRecord(const HandheldContext& c, int64_t& start) {
+DownloadResult OpenAtFirstRecord(const HandheldContext& c, int64_t& start) {
   switch (c.file.open(c.path)) {
     case HandheldFile::Opened::Missing:
-      return kDatabaseMissing;
+      return DownloadResult::kDatabaseMissing;
     case HandheldFile::Opened::Unreadable:
-      return kDatabaseUnreadable;
+      return DownloadResult::kDatabaseUnreadable;
     case HandheldFile::Opened::Yes:
       break;
   }
   switch (FindFirstRecordMarker(c.file, c.pump, start)) {
     case MarkerScan::None:
-      return kNothingToRead;
+      return DownloadResult::kNothingToRead;
     case MarkerScan::Failed:
-      return kDatabaseUnreadable;
+      return DownloadResult::kDatabaseUnreadable;
     case MarkerScan::Stopped:
-      return kDownloadError;
+      return DownloadResult::kDownloadError;
     case MarkerScan::Found:
       break;
   }
-  return kLogRead;
+  return DownloadResult::kLogRead;
 }
 
 void PrepareTable(const HandheldContext& c) {
@@ -113,33 +113,35 @@ class RowStamps {
 // `perYield` blocks (after `beforeYield`, when given) and stopping when the program ends. The
 // reader's result: kLogRead at the end of the file.
 template <class Take>
-int16_t ReadBlocks(const HandheldContext& c, int64_t start, int perYield,
-                   const std::function<void(const RecordBlockReader&)>& beforeYield, Take take) {
+DownloadResult ReadBlocks(const HandheldContext& c, int64_t start, int perYield,
+                          const std::function<void(const RecordBlockReader&)>& beforeYield,
+                          Take take) {
   RecordBlockReader reader(c.file, start);
   std::string_view record;
   for (int count = 1;; ++count) {
     RecordBlockReader::Next next = reader.next(record);
     if (next == RecordBlockReader::Next::End) break;
-    if (next == RecordBlockReader::Next::Failed) return kDatabaseUnreadable;
+    if (next == RecordBlockReader::Next::Failed) return DownloadResult::kDatabaseUnreadable;
     if (count % perYield == 0) {
       if (beforeYield) beforeYield(reader);
       c.pump.yieldOnce();
-      if (c.pump.stopRequested()) return kDownloadError;
+      if (c.pump.stopRequested()) return DownloadResult::kDownloadError;
     }
     take(record);
   }
   c.pump.yieldOnce();
-  return kLogRead;
+  return DownloadResult::kLogRead;
 }
 
 }  // namespace
 
-int16_t ReadHandheldDatabase(const HandheldContext& c, bool separateByModuleId) {
+DownloadResult ReadHandheldDatabase(const HandheldContext& c, bool separateByModuleId) {
   PrepareTable(c);
   RedrawPause pause(c.records);
   FileCloser closer(c.file);
   int64_t start = 0;
-  if (int16_t opened = OpenAtFirstRecord(c, start); opened != kLogRead) return opened;
+  if (DownloadResult opened = OpenAtFirstRecord(c, start); opened != DownloadResult::kLogRead)
+    return opened;
 
   const int selected = separateByModuleId ? SelectedModuleId(c.ids) : -1;
   ModuleIdCollector otherIds(c.ids);
@@ -169,13 +171,14 @@ int16_t ReadHandheldDatabase(const HandheldContext& c, bool separateByModuleId) 
   });
 }
 
-int16_t GetModuleIdList(const HandheldContext& c) {
+DownloadResult GetModuleIdList(const HandheldContext& c) {
   c.view.setProgress(0);
   c.pump.yieldOnce();
   c.records.LastRow = 1;
   FileCloser closer(c.file);
   int64_t start = 0;
-  if (int16_t opened = OpenAtFirstRecord(c, start); opened != kLogRead) return opened;
+  if (DownloadResult opened = OpenAtFirstRecord(c, start); opened != DownloadResult::kLogRead)
+    return opened;
 
   const int selected = SelectedModuleId(c.ids);
   ModuleIdCollector ids(c.ids);

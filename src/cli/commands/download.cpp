@@ -77,6 +77,7 @@ void HangUp(MeterLink& link, DialerView& modem) {
 }  // namespace
 
 int ExitCodeOf(const DownloadOutcome& outcome) {
+  using enum DownloadResult;
   if (outcome.result == kLogRead) return outcome.fileWritten ? kExitFileWritten : kExitFileError;
   if (outcome.result == kNothingToRead) return kExitNothingToRead;
   return kExitDownloadError;
