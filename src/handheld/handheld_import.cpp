@@ -1,5 +1,6 @@
 #include "handheld/handheld_import.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <functional>
@@ -85,8 +86,13 @@ class RowStamps {
   // The row of the record, starting a new one when its hour and minute differ from the current
   // row's. A date (or time) that does not exist is taken from the record before.
   void place(std::string_view record, RecordTable& records) {
-    if (std::optional<LogDate> date = DateOf(record)) date_ = date;
-    if (std::optional<LogTime> time = TimeOf(record)) time_ = time;
+    // Most records carry the stamp of the one before: reading it again would change nothing.
+    const std::string_view stamp = StampBytesOf(record);
+    if (!started_ || stamp != std::string_view(lastStamp_.data(), lastStamp_.size())) {
+      if (std::optional<LogDate> date = DateOf(record)) date_ = date;
+      if (std::optional<LogTime> time = TimeOf(record)) time_ = time;
+      stamp.copy(lastStamp_.data(), lastStamp_.size());
+    }
     if (started_ && sameMinute(time_, rowTime_)) return;
     started_ = true;
     std::optional<LogDate> date = date_;
@@ -104,14 +110,50 @@ class RowStamps {
   }
 
   bool started_ = false;
+  std::array<char, 5> lastStamp_{};
   std::optional<LogDate> date_;
   std::optional<LogTime> time_;
   std::optional<LogTime> rowTime_;
 };
 
+// The last record of each channel in the row being filled, kept until the import moves on or
+// yields and only then turned into the record number and value texts: with several meters in a
+// database, every module's record of a channel lands in the same row and only the last one shows.
+class PendingRow {
+ public:
+  // The record of channel k in `row`, in place of one kept before. What another row kept is
+  // written first.
+  void keep(RecordTable& records, int row, int channel, std::string_view record) {
+    if (row != row_) write(records);
+    row_ = row;
+    record.copy(records_[channel - 1].data(), kHandheldRecordSize);
+    kept_ |= 1U << (channel - 1);
+  }
+
+  // Writes the kept record number and values into the table; nothing is kept after. A channel's
+  // totaliser flag is the one its records were kept under: it is set at its first record.
+  void write(RecordTable& records) {
+    if (kept_ == 0) return;
+    records.setCell(row_, 0, std::to_string(row_ - 1));
+    for (int k = 1; k <= RecordTable::kChannels; ++k) {
+      if ((kept_ & 1U << (k - 1)) == 0) continue;
+      double value = ValueOf({records_[k - 1].data(), kHandheldRecordSize});
+      if (records.ChannelIsTotal[k - 1]) value = std::floor(value);
+      char text[kNumberTextRoom];
+      records.setCell(row_, k + 1, std::string_view(text, PutNumberText(text, value) - text));
+    }
+    kept_ = 0;
+  }
+
+ private:
+  int row_ = 0;
+  unsigned kept_ = 0;  // bit k - 1 for channel k
+  std::array<std::array<char, kHandheldRecordSize>, RecordTable::kChannels> records_{};
+};
+
 // Hands every 32-byte block from `start` to the end of the file to `take`, yielding every
 // `perYield` blocks (after `beforeYield`, when given) and stopping when the program ends. The
-// reader's result: kLogRead at the end of the file.
+// reader's result: kLogRead at the end of the file, where the caller yields once more.
 template <class Take>
 DownloadResult ReadBlocks(const HandheldContext& c, int64_t start, int perYield,
                           const std::function<void(const RecordBlockReader&)>& beforeYield,
@@ -129,7 +171,6 @@ DownloadResult ReadBlocks(const HandheldContext& c, int64_t start, int perYield,
     }
     take(record);
   }
-  c.pump.yieldOnce();
   return DownloadResult::kLogRead;
 }
 
@@ -147,28 +188,34 @@ DownloadResult ReadHandheldDatabase(const HandheldContext& c, bool separateByMod
   ModuleIdCollector otherIds(c.ids);
   std::array<bool, RecordTable::kChannels> nameTaken{};
   RowStamps stamps;
+  PendingRow pending;
   const int64_t size = c.file.size();
-  auto showProgress = [&c, size](const RecordBlockReader& reader) {
+  // Rows are at most the records left plus the title row; the table stops at its last row.
+  c.records.reserveRows(static_cast<int>(std::min<int64_t>(
+      (size - start) / static_cast<int64_t>(kHandheldRecordSize) + 2, RecordTable::kRows)));
+  auto beforeYield = [&c, &pending, size](const RecordBlockReader& reader) {
+    pending.write(c.records);
     if (size > 0) c.view.setProgress(static_cast<int>(100 * reader.position() / size));
   };
-  return ReadBlocks(c, start, kRecordsPerYield, showProgress, [&](std::string_view record) {
-    if (!HasRecordMarker(record)) return;
-    if (separateByModuleId && ModuleIdOf(record) != selected) {
-      otherIds.note(ModuleIdOf(record));
-      return;
-    }
-    const int channel = ChannelOf(record);
-    if (channel == 0) return;
-    if (!nameTaken[channel - 1]) {
-      TakeChannelName(c, channel, record);
-      nameTaken[channel - 1] = true;
-    }
-    stamps.place(record, c.records);
-    c.records.setCell(c.records.LastRow, 0, std::to_string(c.records.LastRow - 1));
-    double value = ValueOf(record);
-    if (c.records.ChannelIsTotal[channel - 1]) value = std::floor(value);
-    c.records.setCell(c.records.LastRow, channel + 1, NumberText(value));
-  });
+  const DownloadResult result =
+      ReadBlocks(c, start, kRecordsPerYield, beforeYield, [&](std::string_view record) {
+        if (!HasRecordMarker(record)) return;
+        if (separateByModuleId && ModuleIdOf(record) != selected) {
+          otherIds.note(ModuleIdOf(record));
+          return;
+        }
+        const int channel = ChannelOf(record);
+        if (channel == 0) return;
+        if (!nameTaken[channel - 1]) {
+          TakeChannelName(c, channel, record);
+          nameTaken[channel - 1] = true;
+        }
+        stamps.place(record, c.records);
+        pending.keep(c.records, c.records.LastRow, channel, record);
+      });
+  pending.write(c.records);
+  if (result == DownloadResult::kLogRead) c.pump.yieldOnce();
+  return result;
 }
 
 DownloadResult GetModuleIdList(const HandheldContext& c) {
@@ -183,9 +230,14 @@ DownloadResult GetModuleIdList(const HandheldContext& c) {
   const int selected = SelectedModuleId(c.ids);
   ModuleIdCollector ids(c.ids);
   // Rarely enough that a usual database is scanned without a repaint, as the list expects.
-  return ReadBlocks(c, start, kRecordsPerScanYield, nullptr, [&](std::string_view record) {
-    if (HasRecordMarker(record) && ModuleIdOf(record) != selected) ids.note(ModuleIdOf(record));
-  });
+  const DownloadResult result =
+      ReadBlocks(c, start, kRecordsPerScanYield, nullptr, [&](std::string_view record) {
+        if (HasRecordMarker(record) && ModuleIdOf(record) != selected) {
+          ids.note(ModuleIdOf(record));
+        }
+      });
+  if (result == DownloadResult::kLogRead) c.pump.yieldOnce();
+  return result;
 }
 
 }  // namespace norvale

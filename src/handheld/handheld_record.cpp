@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <iterator>
 
 #include "records/bcd.h"
 #include "records/fill_bytes.h"
@@ -40,6 +41,10 @@ std::string ChannelNameOf(std::string_view record) {
   return StripFillBytes(record.substr(kName, kNameLength));
 }
 
+std::string_view StampBytesOf(std::string_view record) {
+  return record.substr(kYear, kMinute + 1 - kYear);
+}
+
 std::optional<LogDate> DateOf(std::string_view record) {
   std::optional<int> year = DecodeBcd(at(record, kYear));
   std::optional<int> day = DecodeBcd(at(record, kDay));
@@ -64,9 +69,23 @@ double ValueOf(std::string_view record) {
 }
 
 std::string HandheldDateText(const LogDate& date, const LogTime& time) {
-  char text[24];
-  std::snprintf(text, sizeof text, "%02d/%02d/%04d %02d:%02d", date.month, date.day, date.year,
-                time.hour, time.minute);
+  const int fields[] = {date.month,      date.day,  date.year / 100,
+                        date.year % 100, time.hour, time.minute};
+  bool twoDigits = date.year >= 0;
+  for (int field : fields) twoDigits = twoDigits && field >= 0 && field <= 99;
+  if (!twoDigits) {
+    char text[24];
+    std::snprintf(text, sizeof text, "%02d/%02d/%04d %02d:%02d", date.month, date.day, date.year,
+                  time.hour, time.minute);
+    return text;
+  }
+  // Every field two digits, the year two pairs: once per logged time of an import, so no printf.
+  std::string text = "00/00/0000 00:00";
+  constexpr size_t kAt[] = {0, 3, 6, 8, 11, 14};
+  for (size_t i = 0; i < std::size(fields); ++i) {
+    text[kAt[i]] = static_cast<char>('0' + fields[i] / 10);
+    text[kAt[i] + 1] = static_cast<char>('0' + fields[i] % 10);
+  }
   return text;
 }
 

@@ -91,7 +91,7 @@ struct Import {
   DownloadResult scan() { return GetModuleIdList({file, "DBFLW2.pdb", ids, records, view, pump}); }
   std::vector<std::string> row(int r) const {
     std::vector<std::string> cells;
-    for (int c = 0; c < RecordTable::kColumns; ++c) cells.push_back(records.cell(r, c));
+    for (int c = 0; c < RecordTable::kColumns; ++c) cells.emplace_back(records.cell(r, c));
     while (!cells.empty() && cells.back().empty()) cells.pop_back();
     return cells;
   }
