@@ -1,6 +1,9 @@
 // A handheld database of 500,000 log records (three meters, about 55,000 logged times) imported
 // through the window's "Download Data" with "Use Palm DataBase" ticked, CSV file included:
-// seconds and peak resident memory. Run from an optimised build:
+// seconds and peak resident memory. Then the same import by `norvale-cli import`, beside a plain
+// program that writes the same CSV bytes with printf and with std::to_chars (bench/programs):
+// the median CPU time of five runs each and the ratio of the import to the to_chars program
+// (target at most 1.5). Run from an optimised build:
 //   QT_QPA_PLATFORM=offscreen build/default/bench/handheld_bench [records]
 #include <sys/resource.h>
 
@@ -15,10 +18,12 @@
 #include <QTemporaryDir>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "app/controls/three_state_check_box.h"
 #include "app/window/main_window.h"
 #include "app/window/session.h"
+#include "common/measured_run.h"
 #include "link/qt_event_pump.h"
 #include "link/qt_serial_port.h"
 #include "link/system_clock.h"
@@ -29,10 +34,86 @@ namespace {
 constexpr double kTargetSeconds = 1.0;
 constexpr double kTargetMegabytes = 150;
 
+constexpr int kHeadlessRuns = 5;
+constexpr double kTargetPeerRatio = 1.5;
+
 double PeakResidentMegabytes() {
   rusage usage{};
   getrusage(RUSAGE_SELF, &usage);
   return static_cast<double>(usage.ru_maxrss) / 1024.0;
+}
+
+// Medians of several runs of one command, and the CSV file of its last run.
+struct HeadlessFigures {
+  bool ran = false;
+  int exitStatus = -1;
+  double cpuSeconds = 0;
+  double wallSeconds = 0;
+  double peakMegabytes = 0;
+  std::string csv;
+};
+
+HeadlessFigures MeasureHeadless(const std::vector<std::string>& command, const std::string& csv,
+                                const std::string& messages) {
+  HeadlessFigures figures;
+  std::vector<double> cpu, wall, peak;
+  for (int run = 0; run < kHeadlessRuns; ++run) {
+    const norvale::bench::MeasuredRun measured =
+        norvale::bench::RunMeasured(NORVALE_MEASURED_RUN, command, messages);
+    if (!measured.measured) return figures;
+    figures.exitStatus = measured.exitStatus;
+    cpu.push_back(measured.cpuSeconds());
+    wall.push_back(measured.wallSeconds);
+    peak.push_back(measured.peakMegabytes);
+  }
+  figures.ran = true;
+  figures.cpuSeconds = norvale::bench::Median(cpu);
+  figures.wallSeconds = norvale::bench::Median(wall);
+  figures.peakMegabytes = norvale::bench::Median(peak);
+  figures.csv = norvale::bench::FileText(csv);
+  return figures;
+}
+
+// `importCsv` is the import's file to compare with, or null for the import itself.
+void PrintHeadless(const char* what, const HeadlessFigures& figures, const std::string* importCsv) {
+  if (!figures.ran) {
+    std::printf("  %-26s could not be run\n", what);
+    return;
+  }
+  const char* bytes = importCsv == nullptr        ? ""
+                      : figures.csv == *importCsv ? ", the same bytes"
+                                                  : ", DIFFERENT bytes";
+  std::printf("  %-26s CPU %.3f s, wall %.3f s, peak %.1f MB, exit %d, %zu bytes%s\n", what,
+              figures.cpuSeconds, figures.wallSeconds, figures.peakMegabytes, figures.exitStatus,
+              figures.csv.size(), bytes);
+}
+
+// norvale-cli import of the database beside the plain programs.
+void CompareHeadlessImport(const std::string& database, const std::string& folder) {
+  const std::string importCsv = folder + "/import.csv";
+  const std::string printfCsv = folder + "/printf.csv";
+  const std::string toCharsCsv = folder + "/to_chars.csv";
+  const HeadlessFigures import =
+      MeasureHeadless({NORVALE_CLI, "import", "--database", database, "--output", importCsv},
+                      importCsv, folder + "/import.messages");
+  const HeadlessFigures withPrintf = MeasureHeadless(
+      {NORVALE_IMPORT_CSV_PEER, "printf", database, printfCsv}, printfCsv, folder + "/printf.out");
+  const HeadlessFigures withToChars =
+      MeasureHeadless({NORVALE_IMPORT_CSV_PEER, "to_chars", database, toCharsCsv}, toCharsCsv,
+                      folder + "/to_chars.out");
+
+  std::printf(
+      "headless import beside plain programs writing the same CSV (median of %d runs; "
+      "CPU = user + system from wait4):\n",
+      kHeadlessRuns);
+  PrintHeadless("norvale-cli import:", import, nullptr);
+  PrintHeadless("plain program, printf:", withPrintf, &import.csv);
+  PrintHeadless("plain program, to_chars:", withToChars, &import.csv);
+  if (!import.ran || !withPrintf.ran || !withToChars.ran || withToChars.cpuSeconds <= 0) return;
+  const double ratio = import.cpuSeconds / withToChars.cpuSeconds;
+  std::printf("  CPU import / to_chars: %.2f (target at most %.1f): %s; import / printf: %.2f\n",
+              ratio, kTargetPeerRatio, ratio <= kTargetPeerRatio ? "met" : "MISSED",
+              import.cpuSeconds / withPrintf.cpuSeconds);
 }
 
 }  // namespace
@@ -74,5 +155,9 @@ int main(int argc, char** argv) {
   std::printf("  import and CSV write: %.3f s (target under %.1f s)\n", seconds, kTargetSeconds);
   std::printf("  peak resident memory: %.1f MB, %.1f MB before the window (target under %.0f MB)\n",
               peak, beforeMegabytes, kTargetMegabytes);
+  std::fflush(stdout);
+
+  CompareHeadlessImport(QFile::encodeName(database).toStdString(),
+                        QFile::encodeName(folder.path()).toStdString());
   return 0;
 }

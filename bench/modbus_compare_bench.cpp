@@ -395,13 +395,14 @@ std::optional<PacedRun> oursWholeLog() {
   RecordTable records;
   NullDownloadView view;
   Stopwatch watch;
-  int16_t result = DownloadMeterLog(*session.link, session.settings, records, view, false);
+  DownloadResult result = DownloadMeterLog(*session.link, session.settings, records, view, false);
   PacedRun run{watch.elapsed(), tallyWire(session.sim.requestLog())};
   std::printf(
       "    ours: DownloadMeterLog (all data) returned %d (%s), %d table rows after the titles\n",
-      result, result == kLogRead ? "log read" : "NOT READ", records.LastRow - 1);
+      static_cast<int>(result), result == DownloadResult::kLogRead ? "log read" : "NOT READ",
+      records.LastRow - 1);
   printTally(run.tally, kPacedBaud);
-  if (result != kLogRead) return std::nullopt;
+  if (result != DownloadResult::kLogRead) return std::nullopt;
   return run;
 }
 

@@ -5,7 +5,8 @@
 
 namespace norvale {
 
-int ExitCodeOfResult(int16_t result) {
+int ExitCodeOfResult(DownloadResult result) {
+  using enum DownloadResult;
   switch (result) {
     case kLogRead:
       return kExitFileWritten;
@@ -19,7 +20,7 @@ int ExitCodeOfResult(int16_t result) {
 }
 
 int ExitCodeOf(const DownloadOutcome& outcome) {
-  if (outcome.result == kLogRead && !outcome.fileWritten) return kExitFileError;
+  if (outcome.result == DownloadResult::kLogRead && !outcome.fileWritten) return kExitFileError;
   return ExitCodeOfResult(outcome.result);
 }
 

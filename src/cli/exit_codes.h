@@ -1,6 +1,6 @@
 #pragma once
 
-#include <cstdint>
+#include "records/download_result.h"
 
 namespace norvale {
 
@@ -25,7 +25,7 @@ inline constexpr int kExitUsage = 64;  // EX_USAGE of sysexits.h
 constexpr int ExitCodeOfSignal(int signal) { return 128 + signal; }
 
 // A log filler's result code (import, ids; a download's too) as an exit status.
-int ExitCodeOfResult(int16_t result);
+int ExitCodeOfResult(DownloadResult result);
 // A download's or an import's: a log that was read but whose CSV file could not be written is
 // a file error.
 int ExitCodeOf(const DownloadOutcome& outcome);

@@ -19,11 +19,11 @@ DownloadCommands::DownloadCommands(MeterLink& link, const SettingsRecord& settin
                                    DownloadButtons& buttons)
     : link_(link), settings_(settings), records_(records), view_(view), buttons_(buttons) {}
 
-DownloadOutcome ReportFillerResult(int16_t result, const RecordTable& records,
+DownloadOutcome ReportFillerResult(DownloadResult result, const RecordTable& records,
                                    const SettingsRecord& settings, DownloadView& view) {
   DownloadOutcome outcome{result, false};
   switch (result) {
-    case kLogRead: {
+    case DownloadResult::kLogRead: {
       view.setStatusText("Completed Download.");
       view.setProgress(100);
       std::string failure;
@@ -41,10 +41,10 @@ DownloadOutcome ReportFillerResult(int16_t result, const RecordTable& records,
                                              : "Error putting into file!!");
       break;
     }
-    case kNothingToRead:
+    case DownloadResult::kNothingToRead:
       view.setStatusText("0 Records Available");
       break;
-    case kDatabaseMissing:
+    case DownloadResult::kDatabaseMissing:
       view.setStatusText("Could not find Palm DataFile!!");
       break;
     default:
@@ -54,12 +54,12 @@ DownloadOutcome ReportFillerResult(int16_t result, const RecordTable& records,
   return outcome;
 }
 
-DownloadOutcome ReportStopped(int16_t result, DownloadView& view) {
+DownloadOutcome ReportStopped(DownloadResult result, DownloadView& view) {
   view.setStatusText("Download stopped");
   return {result, false, true};
 }
 
-DownloadOutcome DownloadCommands::ReportResult(int16_t result) {
+DownloadOutcome DownloadCommands::ReportResult(DownloadResult result) {
   return ReportFillerResult(result, records_, settings_, view_);
 }
 
@@ -69,7 +69,7 @@ DownloadOutcome DownloadCommands::DownloadData() {
   buttons_.setDownloadDataEnabled(false);
   records_.clearCells();
   StallWatch watch(link_.clock());
-  int16_t result = DownloadMeterLog(link_, settings_, records_, view_, false, watch);
+  DownloadResult result = DownloadMeterLog(link_, settings_, records_, view_, false, watch);
   DownloadOutcome outcome = work.stopped() ? ReportStopped(result, view_) : ReportResult(result);
   buttons_.setDownloadDataEnabled(true);
   return outcome;
@@ -85,14 +85,15 @@ DownloadOutcome DownloadCommands::SinceLastTime() {
   // One watch for all attempts: a repeat that only reads the status again is no progress.
   StallWatch watch(link_.clock());
   for (int attempts = 1;; ++attempts) {
-    const int16_t result = DownloadMeterLog(link_, settings_, records_, view_, true, watch);
+    const DownloadResult result = DownloadMeterLog(link_, settings_, records_, view_, true, watch);
     if (work.stopped()) {
       outcome = ReportStopped(result, view_);
       break;
     }
     outcome = ReportResult(result);
-    bool retry = (outcome.result == kLogRead && !outcome.fileWritten) ||
-                 (outcome.result != kLogRead && outcome.result != kNothingToRead);
+    bool retry = (outcome.result == DownloadResult::kLogRead && !outcome.fileWritten) ||
+                 (outcome.result != DownloadResult::kLogRead &&
+                  outcome.result != DownloadResult::kNothingToRead);
     if (!retry || attempts >= kSinceLastTimeAttempts || watch.stalled()) break;
   }
   buttons_.setDownloadDataEnabled(true);

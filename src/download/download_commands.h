@@ -8,23 +8,24 @@
 #include "link/meter_link.h"
 #include "link/settings_record.h"
 #include "output/record_table.h"
+#include "records/download_result.h"
 
 namespace norvale {
 
 // How a button press ended: the filler's last result, whether the CSV file was written, and
 // whether "Stop" ended it (then nothing was written).
 struct DownloadOutcome {
-  int16_t result = 0;
+  DownloadResult result = DownloadResult::kLogRead;
   bool fileWritten = false;
   bool stopped = false;
 };
 
 // A run ended by "Stop": the status line says so and the CSV file is left as it was.
-DownloadOutcome ReportStopped(int16_t result, DownloadView& view);
+DownloadOutcome ReportStopped(DownloadResult result, DownloadView& view);
 
 // Turns a filler's result into the status line, writing the table as the CSV file on success.
 // Shared by the meter download and the handheld import, which report through the same table.
-DownloadOutcome ReportFillerResult(int16_t result, const RecordTable& records,
+DownloadOutcome ReportFillerResult(DownloadResult result, const RecordTable& records,
                                    const SettingsRecord& settings, DownloadView& view);
 
 // The "Download Data" and "Since Last Time" presses: run the download, report its result in the
@@ -39,7 +40,7 @@ class DownloadCommands {
   DownloadOutcome DownloadData();
   // "Since Last Time": up to four downloads while the download or the file write fails.
   DownloadOutcome SinceLastTime();
-  DownloadOutcome ReportResult(int16_t result);
+  DownloadOutcome ReportResult(DownloadResult result);
 
  private:
   MeterLink& link_;

@@ -12,6 +12,7 @@
 #include "records/download_result.h"
 #include "records/fill_bytes.h"
 #include "records/meter_float.h"
+#include "records/table_layout.h"
 #include "text/leading_number.h"
 #include "text/number_text.h"
 
@@ -27,6 +28,7 @@ constexpr int kSetupFailuresInARow = 4;
 constexpr int kSetupBank = 24;
 constexpr int kSetupWords = 100;
 constexpr double kRecordCountLimit = 65536;
+constexpr int kChannelColumnTwips = 2000;
 
 // Channel set-up record: the name sits at bytes 65..96.
 constexpr size_t kNameOffset = 64;
@@ -42,11 +44,6 @@ int32_t ShowRecordCount(const std::array<int, 4>& bytes, DownloadView& view, int
   double whole = std::floor(value);
   view.setChannelBox(box, NumberText(whole));
   return static_cast<int32_t>(whole);
-}
-
-void WriteTitle(RecordTable& records, int column, const std::string& text) {
-  records.setEmphasised(1, column, true);
-  records.setCell(1, column, text);
 }
 
 // Reads each channel's name until all eight are read; false after the pass limit, as soon as
@@ -100,60 +97,59 @@ int ProgressPercent(int32_t bytesRead, int32_t byteCount) {
 
 }  // namespace
 
-int16_t DownloadMeterLog(MeterLink& link, const SettingsRecord& settings, RecordTable& records,
-                         DownloadView& view, bool SinceLastTime) {
+DownloadResult DownloadMeterLog(MeterLink& link, const SettingsRecord& settings,
+                                RecordTable& records, DownloadView& view, bool SinceLastTime) {
   StallWatch watch(link.clock());
   return DownloadMeterLog(link, settings, records, view, SinceLastTime, watch);
 }
 
-int16_t DownloadMeterLog(MeterLink& link, const SettingsRecord& settings, RecordTable& records,
-                         DownloadView& view, bool SinceLastTime, StallWatch& watch) {
+DownloadResult DownloadMeterLog(MeterLink& link, const SettingsRecord& settings,
+                                RecordTable& records, DownloadView& view, bool SinceLastTime,
+                                StallWatch& watch) {
   view.setProgress(0);
   LogPointer start;
   LogPointer read;
   if (SinceLastTime) {
     LogPointer last;
-    if (!ReadLastDownloadPointer(link, settings.CommSlaveID, last)) return kDownloadError;
+    if (!ReadLastDownloadPointer(link, settings.CommSlaveID, last))
+      return DownloadResult::kDownloadError;
     start = last;
     read = last;
     read.low += 8;
     read.carry();
   }
-  if (!link.ReadHoldingRegisters(settings.CommSlaveID, 0, 76, 8)) return kDownloadError;
+  if (!link.ReadHoldingRegisters(settings.CommSlaveID, 0, 76, 8))
+    return DownloadResult::kDownloadError;
   StatusBlock status = ParseStatusBlock(link.state().ReplyText, settings.PortableMeter);
   if (!SinceLastTime) {
     start = status.start;
     read = status.start;
   }
-  int16_t result = kLogRead;
+  DownloadResult result = DownloadResult::kLogRead;
   const LogPointer end = status.end;
   // Equal pointers say there is nothing to read, wherever they point.
-  if (start.packed() == end.packed()) return kNothingToRead;
+  if (start.packed() == end.packed()) return DownloadResult::kNothingToRead;
   // Pointers outside the ring would address memory that is no log: the block is inconsistent.
-  if (!start.inRing() || !end.inRing() || !read.inRing()) return kDownloadError;
+  if (!start.inRing() || !end.inRing() || !read.inRing()) return DownloadResult::kDownloadError;
 
   const int32_t byteCount = LogByteCount(start, end);
 
   int32_t recordsUsed = ShowRecordCount(status.recordsUsed, view, 9);
-  if (std::abs(recordsUsed * 8) - byteCount > 8) return kDownloadError;
+  if (std::abs(recordsUsed * 8) - byteCount > 8) return DownloadResult::kDownloadError;
   ShowRecordCount(status.recordsAvailable, view, 8);
   link.pump().yieldOnce();
 
   for (int box = 0; box < RecordTable::kChannels; ++box) view.setChannelBox(box, "");
-  WriteTitle(records, 0, "Record #");
-  WriteTitle(records, 1, "Date / Time");
-  records.LastRow = 1;
+  StartTitleRow(records, TitleEmphasis::TitlesOnly);
   PreviousStamp previousStamp;
 
   std::array<std::string, RecordTable::kChannels> names;
-  if (!ReadChannelSetup(link, settings, records, view, names, watch)) return kDownloadError;
+  if (!ReadChannelSetup(link, settings, records, view, names, watch))
+    return DownloadResult::kDownloadError;
   for (int k = 1; k <= RecordTable::kChannels; ++k) {
-    if (records.ChannelUsed[k - 1]) WriteTitle(records, k + 1, names[k - 1]);
+    if (records.ChannelUsed[k - 1]) WriteChannelTitle(records, k, names[k - 1]);
   }
-  records.setColumnWidth(0, 1000);
-  records.setColumnWidth(1, 1800);
-  for (int column = 2; column < RecordTable::kColumns; ++column)
-    records.setColumnWidth(column, 2000);
+  SetRecordColumnWidths(records, kChannelColumnTwips);
   link.pump().yieldOnce();
 
   const int blockSize = byteCount <= kBlockBytes ? byteCount : kBlockBytes;
@@ -171,12 +167,12 @@ int16_t DownloadMeterLog(MeterLink& link, const SettingsRecord& settings, Record
   for (;;) {
     if (untilStartAgain <= 0) break;
     if (watch.stalled()) {
-      result = kDownloadError;
+      result = DownloadResult::kDownloadError;
       break;
     }
     if (!link.ReadLogBlock(settings.CommSlaveID, read.bank, read.high, read.low, blockSize / 2)) {
       if (++tries >= kBlockTries) {
-        result = kDownloadError;
+        result = DownloadResult::kDownloadError;
         break;
       }
       continue;

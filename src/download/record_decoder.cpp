@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdint>
 
+#include "records/bcd.h"
 #include "records/meter_float.h"
 #include "text/number_text.h"
 
@@ -12,15 +13,6 @@ namespace {
 
 constexpr size_t kRecordSize = 8;
 constexpr uint8_t kErased = 255;
-
-// Two packed digits read as decimal, as the meter writes its BCD fields; nothing when either
-// digit is A to F.
-std::optional<int> decimalDigits(int packed) {
-  int high = packed >> 4;
-  int low = packed & 15;
-  if (high > 9 || low > 9) return std::nullopt;
-  return high * 10 + low;
-}
 
 // The hexadecimal digits of a byte without leading zero ("5", "30", "3A"). The row grouping
 // compares these texts, as the stamp memory holds them.
@@ -36,15 +28,15 @@ std::string_view hexText(int value, char (&room)[2]) {
 }
 
 std::optional<int> yearOf(uint8_t b2, uint8_t b3, uint8_t b4) {
-  const int y = (b2 & 0xC0) >> 3 | (b3 & 0xC0) >> 5 | (b4 & 0x80) >> 7;
+  const uint8_t y = (b2 & 0xC0) >> 3 | (b3 & 0xC0) >> 5 | (b4 & 0x80) >> 7;
   if (b2 > 192) {
-    auto twoDigits = decimalDigits(y);
+    auto twoDigits = DecodeBcd(y);
     if (!twoDigits) return std::nullopt;
     return 2000 + *twoDigits;
   }
-  const int lastDigit = y & 15;
-  if (lastDigit > 9) return std::nullopt;
-  return 2020 + lastDigit;
+  auto lastDigit = DecodeBcd(y & 15);
+  if (!lastDigit) return std::nullopt;
+  return 2020 + *lastDigit;
 }
 
 struct Stamp {
@@ -54,9 +46,9 @@ struct Stamp {
 
 std::optional<Stamp> stampOf(uint8_t b1, uint8_t b2, uint8_t b3, uint8_t b4) {
   auto year = yearOf(b2, b3, b4);
-  auto day = decimalDigits(b2 & 63);
-  auto hour = decimalDigits(b3 & 63);
-  auto minute = decimalDigits(b4 & 127);
+  auto day = DecodeBcd(b2 & 63);
+  auto hour = DecodeBcd(b3 & 63);
+  auto minute = DecodeBcd(b4 & 127);
   if (!year || !day || !hour || !minute) return std::nullopt;
   Stamp stamp{{*year, b1 & 15, *day}, {*hour, *minute, 0}};
   if (!IsValidDate(stamp.date) || !IsValidTime(stamp.time)) return std::nullopt;

@@ -21,52 +21,54 @@ std::optional<DownloadOutcome> HandheldCommands::ImportData(const HandheldContex
   view_.setStatusText("Reading Palm DataBase");
   buttons_.setDownloadDataEnabled(false);
   context.records.clearCells();
-  const int16_t result = checkedResult(ReadHandheldDatabase(context, separateByModuleId), context);
+  const DownloadResult result =
+      checkedResult(ReadHandheldDatabase(context, separateByModuleId), context);
   DownloadOutcome outcome{result, false};
   if (work.stopped()) {
     outcome = ReportStopped(result, view_);
-  } else if (refuseEmpty_ && result == kLogRead && separateByModuleId &&
+  } else if (refuseEmpty_ && result == DownloadResult::kLogRead && separateByModuleId &&
              context.records.LastRow <= 1) {
-    outcome.result = kNothingToRead;
+    outcome.result = DownloadResult::kNothingToRead;
     view_.setStatusText("no records for module " + std::to_string(SelectedModuleId(context.ids)));
-  } else if (result != kNotHandheldDatabase) {
+  } else if (result != DownloadResult::kNotHandheldDatabase) {
     outcome = ReportFillerResult(result, context.records, settings_, view_);
   }
   buttons_.setDownloadDataEnabled(true);
   return outcome;
 }
 
-int16_t HandheldCommands::checkedResult(int16_t result, const HandheldContext& context) const {
-  if (!refuseEmpty_ || result != kNothingToRead) return result;
+DownloadResult HandheldCommands::checkedResult(DownloadResult result,
+                                               const HandheldContext& context) const {
+  if (!refuseEmpty_ || result != DownloadResult::kNothingToRead) return result;
   if (context.file.open(context.path) != HandheldFile::Opened::Yes) return result;
   // An empty file counts as an empty database.
   const bool database = context.file.size() == 0 || HasDatabaseHeader(context.file);
   context.file.close();
-  return database ? result : kNotHandheldDatabase;
+  return database ? result : DownloadResult::kNotHandheldDatabase;
 }
 
-int16_t HandheldCommands::GetIdList(const HandheldContext& context) {
+DownloadResult HandheldCommands::GetIdList(const HandheldContext& context) {
   StoppableWork work(context.pump);
   view_.setStatusText("Reading Palm DataBase");
   buttons_.setDownloadDataEnabled(false);
-  const int16_t result = checkedResult(GetModuleIdList(context), context);
+  const DownloadResult result = checkedResult(GetModuleIdList(context), context);
   if (work.stopped()) {
     ReportStopped(result, view_);
     buttons_.setDownloadDataEnabled(true);
     return result;
   }
   switch (result) {
-    case kLogRead:
+    case DownloadResult::kLogRead:
       view_.setStatusText("Finished Reading");
       view_.setProgress(100);
       break;
-    case kNothingToRead:
+    case DownloadResult::kNothingToRead:
       view_.setStatusText("0 Records Available");
       break;
-    case kDatabaseMissing:
+    case DownloadResult::kDatabaseMissing:
       view_.setStatusText("Could not find Palm DataFile!!");
       break;
-    case kNotHandheldDatabase:
+    case DownloadResult::kNotHandheldDatabase:
       break;
     default:
       view_.setStatusText("Error!!");

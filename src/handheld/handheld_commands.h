@@ -8,6 +8,7 @@
 #include "download/download_view.h"
 #include "handheld/handheld_import.h"
 #include "link/settings_record.h"
+#include "records/download_result.h"
 
 namespace norvale {
 
@@ -23,7 +24,7 @@ class HandheldCommands {
   // says "Enter ModID" and nothing else happens.
   std::optional<DownloadOutcome> ImportData(const HandheldContext& context,
                                             bool separateByModuleId);
-  int16_t GetIdList(const HandheldContext& context);
+  DownloadResult GetIdList(const HandheldContext& context);
 
   // The command line's stricter reading, where a script must not take a mistake for an empty
   // result: an import of one module that finds none of its records says "no records for module
@@ -34,7 +35,7 @@ class HandheldCommands {
 
  private:
   // kNotHandheldDatabase in place of kNothingToRead for a file that is no database.
-  int16_t checkedResult(int16_t result, const HandheldContext& context) const;
+  DownloadResult checkedResult(DownloadResult result, const HandheldContext& context) const;
 
   const SettingsRecord& settings_;
   DownloadView& view_;

@@ -8,6 +8,7 @@
 #include "handheld/module_id_box.h"
 #include "link/event_pump.h"
 #include "output/record_table.h"
+#include "records/download_result.h"
 
 namespace norvale {
 
@@ -28,10 +29,10 @@ struct HandheldContext {
 // column k + 1; channel names from the first record of each channel.
 // Returns kLogRead, kNothingToRead (no record marker), kDatabaseMissing, kDatabaseUnreadable,
 // or kDownloadError when the program ends during the import.
-int16_t ReadHandheldDatabase(const HandheldContext& context, bool separateByModuleId);
+DownloadResult ReadHandheldDatabase(const HandheldContext& context, bool separateByModuleId);
 
 // Adds the module IDs of the database's records to the ID box, first seen first, except the one
 // its text selects. Touches no cell of the table; LastRow becomes 1. Same results.
-int16_t GetModuleIdList(const HandheldContext& context);
+DownloadResult GetModuleIdList(const HandheldContext& context);
 
 }  // namespace norvale

@@ -2,7 +2,9 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <iterator>
 
+#include "records/bcd.h"
 #include "records/fill_bytes.h"
 #include "records/meter_float.h"
 
@@ -22,13 +24,6 @@ constexpr size_t kValue = 27;
 
 uint8_t at(std::string_view record, size_t i) { return static_cast<uint8_t>(record[i]); }
 
-std::optional<int> bcd(uint8_t packed) {
-  int high = packed >> 4;
-  int low = packed & 15;
-  if (high > 9 || low > 9) return std::nullopt;
-  return high * 10 + low;
-}
-
 }  // namespace
 
 bool HasRecordMarker(std::string_view record) {
@@ -46,9 +41,13 @@ std::string ChannelNameOf(std::string_view record) {
   return StripFillBytes(record.substr(kName, kNameLength));
 }
 
+std::string_view StampBytesOf(std::string_view record) {
+  return record.substr(kYear, kMinute + 1 - kYear);
+}
+
 std::optional<LogDate> DateOf(std::string_view record) {
-  std::optional<int> year = bcd(at(record, kYear));
-  std::optional<int> day = bcd(at(record, kDay));
+  std::optional<int> year = DecodeBcd(at(record, kYear));
+  std::optional<int> day = DecodeBcd(at(record, kDay));
   if (!year || !day) return std::nullopt;
   LogDate date{2000 + *year, at(record, kMonth), *day};
   if (!IsValidDate(date)) return std::nullopt;
@@ -56,8 +55,8 @@ std::optional<LogDate> DateOf(std::string_view record) {
 }
 
 std::optional<LogTime> TimeOf(std::string_view record) {
-  std::optional<int> hour = bcd(at(record, kHour));
-  std::optional<int> minute = bcd(at(record, kMinute));
+  std::optional<int> hour = DecodeBcd(at(record, kHour));
+  std::optional<int> minute = DecodeBcd(at(record, kMinute));
   if (!hour || !minute) return std::nullopt;
   LogTime time{*hour, *minute, 0};
   if (!IsValidTime(time)) return std::nullopt;
@@ -70,9 +69,23 @@ double ValueOf(std::string_view record) {
 }
 
 std::string HandheldDateText(const LogDate& date, const LogTime& time) {
-  char text[24];
-  std::snprintf(text, sizeof text, "%02d/%02d/%04d %02d:%02d", date.month, date.day, date.year,
-                time.hour, time.minute);
+  const int fields[] = {date.month,      date.day,  date.year / 100,
+                        date.year % 100, time.hour, time.minute};
+  bool twoDigits = date.year >= 0;
+  for (int field : fields) twoDigits = twoDigits && field >= 0 && field <= 99;
+  if (!twoDigits) {
+    char text[24];
+    std::snprintf(text, sizeof text, "%02d/%02d/%04d %02d:%02d", date.month, date.day, date.year,
+                  time.hour, time.minute);
+    return text;
+  }
+  // Every field two digits, the year two pairs: once per logged time of an import, so no printf.
+  std::string text = "00/00/0000 00:00";
+  constexpr size_t kAt[] = {0, 3, 6, 8, 11, 14};
+  for (size_t i = 0; i < std::size(fields); ++i) {
+    text[kAt[i]] = static_cast<char>('0' + fields[i] / 10);
+    text[kAt[i] + 1] = static_cast<char>('0' + fields[i] % 10);
+  }
   return text;
 }
 

@@ -26,6 +26,8 @@ int ModuleIdOf(std::string_view record);
 int ChannelOf(std::string_view record);
 // The ten name bytes without fill.
 std::string ChannelNameOf(std::string_view record);
+// The five date and time bytes (22 to 26): records with the same ones have the same stamp.
+std::string_view StampBytesOf(std::string_view record);
 // Nothing when the bytes do not form a date (or a time) that exists.
 std::optional<LogDate> DateOf(std::string_view record);
 std::optional<LogTime> TimeOf(std::string_view record);

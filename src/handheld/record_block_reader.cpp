@@ -1,5 +1,7 @@
 #include "handheld/record_block_reader.h"
 
+#include <algorithm>
+
 #include "handheld/handheld_record.h"
 
 namespace norvale {
@@ -17,18 +19,21 @@ RecordBlockReader::Next RecordBlockReader::next(std::string_view& block) {
     if (!file_.seek(position_)) return Next::Failed;
     positioned_ = true;
   }
-  while (buffer_.size() - used_ < kHandheldRecordSize) {
-    buffer_.erase(0, used_);
-    used_ = 0;
-    size_t have = buffer_.size();
-    buffer_.resize(have + kReadAhead);
-    int64_t got = file_.read(buffer_.data() + have, static_cast<int64_t>(kReadAhead));
-    buffer_.resize(have + static_cast<size_t>(got > 0 ? got : 0));
+  while (end_ - begin_ < kHandheldRecordSize) {
+    // A block's first bytes move to the front and the rest is read behind them.
+    if (begin_ > 0) {
+      std::copy(buffer_.begin() + begin_, buffer_.begin() + end_, buffer_.begin());
+      end_ -= begin_;
+      begin_ = 0;
+    }
+    if (buffer_.empty()) buffer_.resize(kHandheldRecordSize + kReadAhead);
+    int64_t got = file_.read(buffer_.data() + end_, static_cast<int64_t>(kReadAhead));
     if (got < 0) return Next::Failed;
     if (got == 0) return Next::End;
+    end_ += static_cast<size_t>(got);
   }
-  block = std::string_view(buffer_).substr(used_, kHandheldRecordSize);
-  used_ += kHandheldRecordSize;
+  block = std::string_view(buffer_.data() + begin_, kHandheldRecordSize);
+  begin_ += kHandheldRecordSize;
   position_ += static_cast<int64_t>(kHandheldRecordSize);
   return Next::Block;
 }

@@ -1,8 +1,8 @@
 #pragma once
 
 #include <cstdint>
-#include <string>
 #include <string_view>
+#include <vector>
 
 #include "handheld/handheld_file.h"
 
@@ -23,8 +23,9 @@ class RecordBlockReader {
   HandheldFile& file_;
   int64_t position_;
   bool positioned_ = false;
-  std::string buffer_;
-  size_t used_ = 0;
+  std::vector<char> buffer_;
+  size_t begin_ = 0;  // the bytes read and not yet handed out
+  size_t end_ = 0;
 };
 
 }  // namespace norvale

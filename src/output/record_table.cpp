@@ -1,38 +1,97 @@
 #include "output/record_table.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace norvale {
 namespace {
 
-const std::string kEmpty;
+// Leftover bytes a column keeps before it is packed, whatever it holds.
+constexpr size_t kPackSlack = size_t{64} * 1024;
+constexpr size_t kTypicalCellBytes = 20;
 
 bool inTable(int row, int column) {
   return row >= 0 && row < RecordTable::kRows && column >= 0 && column < RecordTable::kColumns;
 }
 
-}  // namespace
-
-const std::string& RecordTable::cell(int row, int column) const {
-  if (!inTable(row, column) || row >= static_cast<int>(rows_.size())) return kEmpty;
-  return rows_[row][column];
+// The room doubles whatever the library does on resize, so a filler that writes row after row
+// moves each span only a few times.
+template <class Spans>
+void growTo(Spans& spans, int rows) {
+  const size_t wanted = static_cast<size_t>(rows);
+  if (wanted > spans.capacity()) {
+    const size_t doubled = std::max(wanted, 2 * spans.capacity());
+    spans.reserve(std::min(doubled, static_cast<size_t>(RecordTable::kRows)));
+  }
+  spans.resize(wanted);
 }
 
-void RecordTable::setCell(int row, int column, std::string text) {
+}  // namespace
+
+std::string_view RecordTable::cell(int row, int column) const {
+  if (!inTable(row, column)) return {};
+  const Column& c = columns_[column];
+  if (row >= static_cast<int>(c.spans.size())) return {};
+  const Span& span = c.spans[row];
+  return std::string_view(c.text.data() + span.begin, span.size);
+}
+
+void RecordTable::setCell(int row, int column, std::string_view text) {
   if (!inTable(row, column)) return;
-  if (row >= static_cast<int>(rows_.size())) {
-    if (text.empty()) return;
-    rows_.resize(row + 1);
+  Column& c = columns_[column];
+  if (row >= static_cast<int>(c.spans.size())) {
+    if (text.empty()) {
+      // Nothing to store, but a row that holds text elsewhere was written all the same.
+      if (row < storedRows_) noteChanged(row);
+      return;
+    }
+    growTo(c.spans, row + 1);
+    storedRows_ = std::max(storedRows_, row + 1);
   }
-  rows_[row][column] = std::move(text);
+  store(c, c.spans[row], text);
   noteChanged(row);
 }
 
+void RecordTable::store(Column& column, Span& span, std::string_view text) {
+  column.liveBytes = column.liveBytes - span.size + text.size();
+  if (text.size() <= span.size) {
+    // memmove: the text may be another cell of this column.
+    if (!text.empty()) std::memmove(column.text.data() + span.begin, text.data(), text.size());
+    span.size = static_cast<uint32_t>(text.size());
+    return;
+  }
+  span = {static_cast<uint32_t>(column.text.size()), static_cast<uint32_t>(text.size())};
+  column.text.append(text);
+  if (column.text.size() - column.liveBytes > std::max(column.liveBytes, kPackSlack)) {
+    pack(column);
+  }
+}
+
+void RecordTable::pack(Column& column) {
+  std::string packed;
+  packed.reserve(column.liveBytes);
+  for (Span& span : column.spans) {
+    const uint32_t begin = static_cast<uint32_t>(packed.size());
+    packed.append(column.text, span.begin, span.size);
+    span.begin = begin;
+  }
+  column.text = std::move(packed);
+}
+
 void RecordTable::clearCells() {
-  rows_.clear();
-  rows_.shrink_to_fit();
+  for (Column& c : columns_) c = Column{};
+  storedRows_ = 0;
   pendingLayout_ = true;
   flush();
+}
+
+void RecordTable::reserveRows(int rows) {
+  const size_t reserved = static_cast<size_t>(std::clamp(rows, 0, kRows));
+  for (Column& c : columns_) {
+    c.spans.reserve(reserved);
+    // Room the column only takes up as it is written: dates and values are about this long.
+    c.text.reserve(reserved * kTypicalCellBytes);
+  }
 }
 
 int RecordTable::columnWidth(int column) const {

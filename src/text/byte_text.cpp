@@ -5,7 +5,7 @@
 
 namespace norvale {
 
-QString FromByteText(const std::string& bytes) {
+QString FromByteText(std::string_view bytes) {
   return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
 }
 

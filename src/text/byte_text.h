@@ -9,7 +9,7 @@ namespace norvale {
 // Byte texts from the meter and the record table (channel names, status texts, record cells)
 // hold one char per byte of an 8-bit code page. Latin-1 maps every byte to one character and
 // back, so a value shown in a control and written out again keeps its exact bytes.
-QString FromByteText(const std::string& bytes);
+QString FromByteText(std::string_view bytes);
 std::string ToByteText(const QString& text);
 
 // Values of the settings file. New files are UTF-8; files from older installations hold 8-bit

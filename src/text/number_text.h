@@ -14,4 +14,10 @@ namespace norvale {
 // Infinities and NaN, which no meter value decodes to, read " Inf", "-Inf" and " NaN".
 std::string NumberText(double value);
 
+// Room for any number text: sign, 15 digits, point, "E", the exponent's sign and three digits.
+inline constexpr int kNumberTextRoom = 24;
+// The same text written at `out`, which has room for kNumberTextRoom characters; returns its
+// end. For a caller that writes many numbers and keeps none as a string of its own.
+char* PutNumberText(char* out, double value);
+
 }  // namespace norvale

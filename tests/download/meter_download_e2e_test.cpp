@@ -182,7 +182,7 @@ TEST_F(MeterDownload, WholeLogOf1024BytesReadsFourBlocksAndStopsOnTheEndPointer)
   EXPECT_EQ(r->logBlocks(),
             (std::vector<Block>{
                 {8, 0x80, 0, 128}, {8, 0x81, 0, 128}, {8, 0x82, 0, 128}, {8, 0x83, 0, 128}}));
-  EXPECT_EQ(r->outcome.result, kLogRead);
+  EXPECT_EQ(r->outcome.result, DownloadResult::kLogRead);
   EXPECT_TRUE(r->outcome.fileWritten);
   EXPECT_EQ(r->view.statuses.back(), "Finished. Data in File");
   EXPECT_EQ(r->records.LastRow, 129);  // 128 logged times below the titles
@@ -203,7 +203,7 @@ TEST_F(MeterDownload, FullRingIsReadOnceWithoutRepeatingItsOldestRecords) {
                    "generator": {"channels": [1], "start": "2021-03-04T00:15",
                                  "interval_minutes": 15, "count": 32767, "values": {"1": "i"}}}})",
                Button::DownloadData);
-  EXPECT_EQ(r->outcome.result, kLogRead);
+  EXPECT_EQ(r->outcome.result, DownloadResult::kLogRead);
   EXPECT_EQ(r->logBlocks().size(), 1024u);
   EXPECT_EQ(r->records.LastRow, 1 + 32767);
   EXPECT_EQ(std::count(r->csv.begin(), r->csv.end(), '\n'), 1 + 32767);
@@ -212,14 +212,14 @@ TEST_F(MeterDownload, FullRingIsReadOnceWithoutRepeatingItsOldestRecords) {
 TEST_F(MeterDownload, WrappedLogReadsTheLastBankThenTheFirst) {
   auto r = run(Log("[23, 191, 0]", 64), Button::DownloadData);
   EXPECT_EQ(r->logBlocks(), (std::vector<Block>{{0x17, 0xBF, 0, 128}, {8, 0x80, 0, 128}}));
-  EXPECT_EQ(r->outcome.result, kLogRead);
+  EXPECT_EQ(r->outcome.result, DownloadResult::kLogRead);
   EXPECT_EQ(r->records.LastRow, 65);
 }
 
 TEST_F(MeterDownload, ShortLogIsReadInOneShortBlock) {
   auto r = run(Log("[8, 128, 0]", 25, R"(, "status": {"records_used": 25})"), Button::DownloadData);
   EXPECT_EQ(r->logBlocks(), (std::vector<Block>{{8, 0x80, 0, 100}}));
-  EXPECT_EQ(r->outcome.result, kLogRead);
+  EXPECT_EQ(r->outcome.result, DownloadResult::kLogRead);
 }
 
 TEST_F(MeterDownload, ByteCount1000ReadsOneExtraFullBlock) {
@@ -229,7 +229,7 @@ TEST_F(MeterDownload, ByteCount1000ReadsOneExtraFullBlock) {
                                                 {8, 0x82, 0, 128},
                                                 {8, 0x83, 0, 128},
                                                 {8, 0x84, 0, 128}}));
-  EXPECT_EQ(r->outcome.result, kLogRead);
+  EXPECT_EQ(r->outcome.result, DownloadResult::kLogRead);
   // The extra block's erased memory adds no rows.
   EXPECT_EQ(r->records.LastRow, 126);
 }
@@ -238,7 +238,7 @@ TEST_F(MeterDownload, SinceLastTimeStartsEightBytesAfterThePointerTheMeterReport
   auto r = run(Log("[8, 128, 0]", 33, R"(, "last_download": [8, 128, 0])"), Button::SinceLastTime);
   EXPECT_EQ(r->requestsOf(97), 1);
   EXPECT_EQ(r->logBlocks(), (std::vector<Block>{{8, 0x80, 8, 128}}));
-  EXPECT_EQ(r->outcome.result, kLogRead);
+  EXPECT_EQ(r->outcome.result, DownloadResult::kLogRead);
   EXPECT_EQ(r->view.statuses.front(), "Last Time Downloading");
   EXPECT_EQ(r->view.statuses.back(), "Finished. Data in File");
   EXPECT_EQ(r->view.sinceLastEnabled, (std::vector<bool>{false, true}));
@@ -254,7 +254,7 @@ TEST_F(MeterDownload, SinceLastTimeCarriesIntoTheNextBank) {
 
 TEST_F(MeterDownload, EmptyLogReportsNothingToReadAndWritesNoTitles) {
   auto r = run(R"({"channels": ["Flow"]})", Button::DownloadData);
-  EXPECT_EQ(r->outcome.result, kNothingToRead);
+  EXPECT_EQ(r->outcome.result, DownloadResult::kNothingToRead);
   EXPECT_FALSE(r->outcome.fileWritten);
   EXPECT_EQ(r->view.statuses.back(), "0 Records Available");
   EXPECT_TRUE(r->logBlocks().empty());
@@ -265,11 +265,11 @@ TEST_F(MeterDownload, EmptyLogReportsNothingToReadAndWritesNoTitles) {
 TEST_F(MeterDownload, RecordsUsedMayExceedTheByteCountByOneRecordOnly) {
   auto passes =
       run(Log("[8, 128, 0]", 125, R"(, "status": {"records_used": 126})"), Button::DownloadOnly);
-  EXPECT_EQ(passes->outcome.result, kLogRead);
+  EXPECT_EQ(passes->outcome.result, DownloadResult::kLogRead);
 
   auto fails =
       run(Log("[8, 128, 0]", 125, R"(, "status": {"records_used": 127})"), Button::DownloadData);
-  EXPECT_EQ(fails->outcome.result, kDownloadError);
+  EXPECT_EQ(fails->outcome.result, DownloadResult::kDownloadError);
   EXPECT_EQ(fails->view.statuses.back(), "Error in Downloading!!");
   EXPECT_EQ(fails->requestsOf(96), 0);  // stopped before any set-up or block read
   EXPECT_EQ(fails->view.downloadDataEnabled, (std::vector<bool>{false, true}));
@@ -280,7 +280,7 @@ TEST_F(MeterDownload, RecordCountOutsideTheRangeShowsErrorAndCountsAsZero) {
   auto r = run(Log("[8, 128, 0]", 32,
                    R"(, "status": {"raw": "00 08 80 00 00 08 81 00 47 80 00 80 47 80 00 80"})"),
                Button::DownloadOnly);
-  EXPECT_EQ(r->outcome.result, kLogRead);
+  EXPECT_EQ(r->outcome.result, DownloadResult::kLogRead);
   EXPECT_EQ(r->view.boxes[9], "Error");
   EXPECT_EQ(r->view.boxes[8], "Error");
 }
@@ -289,7 +289,7 @@ TEST_F(MeterDownload, PortableMeterTakesTheStatusOneByteEarlier) {
   auto r =
       run(Log("[8, 128, 0]", 64, R"(, "portable": true)"), Button::DownloadOnly, {}, nullptr, true);
   EXPECT_EQ(r->logBlocks(), (std::vector<Block>{{8, 0x80, 0, 128}, {8, 0x81, 0, 128}}));
-  EXPECT_EQ(r->outcome.result, kLogRead);
+  EXPECT_EQ(r->outcome.result, DownloadResult::kLogRead);
 }
 
 TEST_F(MeterDownload, NotUsedChannelsAreLeftOutAndTotalisersShowWholeNumbers) {
@@ -297,7 +297,7 @@ TEST_F(MeterDownload, NotUsedChannelsAreLeftOutAndTotalisersShowWholeNumbers) {
   auto r = run(R"({"channels": ["Flow", "Not Used", "Fwd Tot"],
                    "log": {"records": ["1B 03 21 30 41 48 00 00", "3B 03 21 30 C0 20 00 00"]}})",
                Button::DownloadData);
-  EXPECT_EQ(r->outcome.result, kLogRead);
+  EXPECT_EQ(r->outcome.result, DownloadResult::kLogRead);
   EXPECT_EQ(r->logBlocks(), (std::vector<Block>{{8, 0x80, 0, 8}}));
   EXPECT_EQ(r->csv,
             "Date / Time,Flow,Fwd Tot\r\n"
@@ -309,7 +309,7 @@ TEST_F(MeterDownload, NotUsedChannelsAreLeftOutAndTotalisersShowWholeNumbers) {
 TEST_F(MeterDownload, MeterSilentForAFewBlockRequestsIsAskedAgainUntilItAnswers) {
   auto r = run(Log("[8, 128, 0]", 64), Button::DownloadData,
                {"--fault", "silent,function=96,bank=8,addr_hi=129,addr_lo=0,first=2"});
-  EXPECT_EQ(r->outcome.result, kLogRead);
+  EXPECT_EQ(r->outcome.result, DownloadResult::kLogRead);
   auto blocks = r->logBlocks();
   ASSERT_EQ(blocks.size(), 4u);
   EXPECT_EQ(blocks[1], blocks[2]);
@@ -321,7 +321,7 @@ TEST_F(MeterDownload, BlockWithACorruptedCrcIsReadAgain) {
   auto clean = run(Log("[8, 128, 0]", 64), Button::DownloadData);
   auto r = run(Log("[8, 128, 0]", 64), Button::DownloadData,
                {"--fault", "bad_crc,function=96,bank=8,addr_hi=128,nth=1"});
-  EXPECT_EQ(r->outcome.result, kLogRead);
+  EXPECT_EQ(r->outcome.result, DownloadResult::kLogRead);
   EXPECT_EQ(r->logBlocks(),
             (std::vector<Block>{{8, 0x80, 0, 128}, {8, 0x80, 0, 128}, {8, 0x81, 0, 128}}));
   EXPECT_EQ(r->csv, clean->csv);
@@ -336,14 +336,14 @@ TEST_F(MeterDownload, SlowMeterAnsweringEveryCopyOfAResentRequestStillGivesTheRi
                             "interval_minutes": 15, "count": 32,
                             "values": {"1": "i", "2": "100 + i", "3": "1000 * i"}}}})";
   auto clean = run(log, Button::DownloadData);
-  ASSERT_EQ(clean->outcome.result, kLogRead);
+  ASSERT_EQ(clean->outcome.result, DownloadResult::kLogRead);
   FastClock fast(3);
   auto slow = run(log, Button::DownloadData,
                   {"--baud", "38400", "--fault", "late,function=96,bank=24,seconds=0.6", "--fault",
                    "late,function=96,bank=8,seconds=0.8"},
                   &fast);
   EXPECT_GT(slow->requestsOf(96), 8 + 3);  // requests were sent again
-  EXPECT_EQ(slow->outcome.result, kLogRead);
+  EXPECT_EQ(slow->outcome.result, DownloadResult::kLogRead);
   EXPECT_EQ(slow->csv, clean->csv);
   EXPECT_EQ(slow->csv.substr(0, slow->csv.find('\r')), "Date / Time,Flow,Velocity,Fwd Tot");
 }
@@ -352,7 +352,7 @@ TEST_F(MeterDownload, BlockThatNeverArrivesEndsTheDownloadAfterEightTries) {
   FastClock fast(1000);
   auto r = run(Log("[8, 128, 0]", 64), Button::DownloadData,
                {"--fault", "silent,function=96,bank=8,addr_hi=129"}, &fast);
-  EXPECT_EQ(r->outcome.result, kDownloadError);
+  EXPECT_EQ(r->outcome.result, DownloadResult::kDownloadError);
   EXPECT_EQ(r->view.statuses.back(), "Error in Downloading!!");
   // The first block's rows stay in the table; no file is written.
   EXPECT_EQ(r->records.LastRow, 33);
@@ -368,7 +368,7 @@ TEST_F(MeterDownload, MeterThatStopsAnsweringTheSetupEndsTheDownloadWithinTwoMin
   FastClock fast(1000);
   auto r = run(Log("[8, 128, 0]", 64), Button::DownloadData,
                {"--fault", "silent,function=96,bank=24,after=2"}, &fast);
-  EXPECT_EQ(r->outcome.result, kDownloadError);
+  EXPECT_EQ(r->outcome.result, DownloadResult::kDownloadError);
   EXPECT_EQ(r->view.statuses.back(), "Error in Downloading!!");
   EXPECT_TRUE(r->logBlocks().empty());
   std::set<int> channelsAsked;
@@ -384,13 +384,13 @@ TEST_F(MeterDownload, MeterThatStopsAnsweringTheSetupEndsTheDownloadWithinTwoMin
 // is read again and never counts towards the give-up for a silent meter.
 TEST_F(MeterDownload, SetupRepliesThatFailTheirCrcAreReadAgain) {
   auto clean = run(Log("[8, 128, 0]", 64), Button::DownloadData);
-  ASSERT_EQ(clean->outcome.result, kLogRead);
+  ASSERT_EQ(clean->outcome.result, DownloadResult::kLogRead);
   for (const char* fault :
        {"bad_crc,function=96,bank=24,first=3", "bad_crc,function=96,bank=24,first=4",
         "bad_crc,function=96,bank=24,first=12"}) {
     SCOPED_TRACE(fault);
     auto r = run(Log("[8, 128, 0]", 64), Button::DownloadData, {"--fault", fault});
-    EXPECT_EQ(r->outcome.result, kLogRead);
+    EXPECT_EQ(r->outcome.result, DownloadResult::kLogRead);
     EXPECT_EQ(r->csv, clean->csv);
   }
 }
@@ -410,7 +410,7 @@ TEST_F(MeterDownload, DownloadThatMakesNoProgressForTwoMinutesEndsInEveryMode) {
     FastClock fast(50);
     TimedClock timed(fast);
     auto r = run(Log("[8, 128, 0]", 64), c.button, {"--fault", c.fault}, &timed);
-    EXPECT_EQ(r->outcome.result, kDownloadError);
+    EXPECT_EQ(r->outcome.result, DownloadResult::kDownloadError);
     EXPECT_EQ(r->view.statuses.back(), "Error in Downloading!!");
     EXPECT_GE(timed.seconds(), 120);
     // At most one more read's 30-s limit, and what a busy machine adds at fifty times the
@@ -423,7 +423,7 @@ TEST_F(MeterDownload, DownloadThatMakesNoProgressForTwoMinutesEndsInEveryMode) {
 TEST_F(MeterDownload, UnwritableFileIsReportedAndSinceLastTimeTriesFourTimes) {
   outputPath = (folder_ / "missing" / "Logdata.csv").string();
   auto r = run(Log("[8, 128, 0]", 32), Button::SinceLastTime);
-  EXPECT_EQ(r->outcome.result, kLogRead);
+  EXPECT_EQ(r->outcome.result, DownloadResult::kLogRead);
   EXPECT_FALSE(r->outcome.fileWritten);
   EXPECT_EQ(r->requestsOf(97), 4);
   ASSERT_GE(r->view.statuses.size(), 2u);
@@ -436,21 +436,21 @@ TEST_F(MeterDownload, PointersOutsideTheLogRingAreAnErrorNotAReadOfStrayMemory) 
   auto r = run(Log("[8, 128, 0]", 32,
                    R"(, "status": {"raw": "00 08 80 00 00 00 81 00 42 00 00 00 47 00 00 00"})"),
                Button::DownloadData);
-  EXPECT_EQ(r->outcome.result, kDownloadError);
+  EXPECT_EQ(r->outcome.result, DownloadResult::kDownloadError);
   EXPECT_EQ(r->requestsOf(96), 0);
 
   // Equal pointers say there is nothing to read, wherever they point.
   auto empty = run(Log("[8, 128, 0]", 32,
                        R"(, "status": {"raw": "00 00 81 00 00 00 81 00 00 00 00 00 00 00 00 00"})"),
                    Button::DownloadData);
-  EXPECT_EQ(empty->outcome.result, kNothingToRead);
+  EXPECT_EQ(empty->outcome.result, DownloadResult::kNothingToRead);
   EXPECT_EQ(empty->view.statuses.back(), "0 Records Available");
 }
 
 TEST_F(MeterDownload, StatusReadThatFailsEndsWithAnError) {
   FastClock fast(1000);
   auto r = run(Log("[8, 128, 0]", 32), Button::DownloadData, {"--silent", "3"}, &fast);
-  EXPECT_EQ(r->outcome.result, kDownloadError);
+  EXPECT_EQ(r->outcome.result, DownloadResult::kDownloadError);
   EXPECT_EQ(r->requestsOf(96), 0);
 }
 

@@ -85,13 +85,13 @@ std::string Record(int module, int channel, const char* name, int yy, int mm, in
 
 struct Import {
   explicit Import(std::string bytes) : file(std::move(bytes)) {}
-  int16_t run(bool separate = false) {
+  DownloadResult run(bool separate = false) {
     return ReadHandheldDatabase({file, "DBFLW2.pdb", ids, records, view, pump}, separate);
   }
-  int16_t scan() { return GetModuleIdList({file, "DBFLW2.pdb", ids, records, view, pump}); }
+  DownloadResult scan() { return GetModuleIdList({file, "DBFLW2.pdb", ids, records, view, pump}); }
   std::vector<std::string> row(int r) const {
     std::vector<std::string> cells;
-    for (int c = 0; c < RecordTable::kColumns; ++c) cells.push_back(records.cell(r, c));
+    for (int c = 0; c < RecordTable::kColumns; ++c) cells.emplace_back(records.cell(r, c));
     while (!cells.empty() && cells.back().empty()) cells.pop_back();
     return cells;
   }
@@ -110,7 +110,7 @@ TEST(HandheldImport, FirstMarkerSplitAcrossTwoChunksIsFoundAndTheStrideStartsThe
   // 999 bytes of filler, so the first record's AA is the last byte of the first 1000-byte chunk.
   Import im(std::string(999, '\x11') + Record(1, 1, "Flow", 21, 3, 14, 10, 0) +
             Record(1, 1, "Flow", 21, 3, 14, 10, 15));
-  ASSERT_EQ(im.run(), kLogRead);
+  ASSERT_EQ(im.run(), DownloadResult::kLogRead);
   EXPECT_EQ(im.file.chunkSizes.front(), 1000);
   EXPECT_EQ(im.records.LastRow, 3);
   EXPECT_EQ(im.row(2), (Row{"1", "03/14/2021 10:00", " 12.5000007450581"}));
@@ -124,7 +124,7 @@ TEST(HandheldImport, BlockWithoutMarkerIsSkippedAndTheStrideKept) {
   bad[9] = '\x55';
   Import im(Record(1, 1, "Flow", 21, 3, 14, 10, 0) + bad + Record(1, 1, "Flow", 21, 3, 14, 10, 30) +
             std::string(31, '\xAA'));  // a partial last block is not used
-  ASSERT_EQ(im.run(), kLogRead);
+  ASSERT_EQ(im.run(), DownloadResult::kLogRead);
   EXPECT_EQ(im.records.LastRow, 3);
   EXPECT_EQ(im.row(3)[1], "03/14/2021 10:30");
 }
@@ -137,7 +137,7 @@ TEST(HandheldImport, RowsFollowHoursAndMinutesAndMidnightBelongsToTheNextDay) {
             Record(1, 1, "Flow", 21, 3, 14, 0, 0) +  // midnight stamped the 14th
             Record(1, 1, "Flow", 21, 3, 15, 0, 0));  // same hour and minute, other date: same row
   im.records.ChannelUsed[2] = true;
-  ASSERT_EQ(im.run(), kLogRead);
+  ASSERT_EQ(im.run(), DownloadResult::kLogRead);
   EXPECT_EQ(im.row(1), (Row{"Record #", "Date / Time", "Flow", "Total Fwd"}));
   EXPECT_EQ(im.row(2), (Row{"1", "03/15/2021 00:00", " 12.5000007450581"}));
   EXPECT_EQ(im.row(3), (Row{"2", "03/14/2021 10:00", " 12.5000007450581", "-3"}));
@@ -154,14 +154,14 @@ TEST(HandheldImport, ModuleIdsAreListedOnceInTheOrderFirstSeen) {
   for (int id : {12, 3, 12, 7, 3, 0}) file += Record(id, 1, "Flow", 21, 3, 14, 10, 0);
   Import scan(file);
   scan.ids.list = {"7"};
-  ASSERT_EQ(scan.scan(), kLogRead);
+  ASSERT_EQ(scan.scan(), DownloadResult::kLogRead);
   // An empty box selects ID 0, whose records are passed over; 7 was listed already.
   EXPECT_EQ(scan.ids.list, (std::vector<std::string>{"7", "12", "3"}));
   EXPECT_EQ(scan.records.LastRow, 1);
 
   Import separated(file);
   separated.ids.typed = "12";
-  ASSERT_EQ(separated.run(true), kLogRead);
+  ASSERT_EQ(separated.run(true), DownloadResult::kLogRead);
   EXPECT_EQ(separated.ids.list, (std::vector<std::string>{"3", "7", "0"}));
   EXPECT_EQ(separated.records.LastRow, 2);  // both records of 12 share 10:00
 }
@@ -169,24 +169,24 @@ TEST(HandheldImport, ModuleIdsAreListedOnceInTheOrderFirstSeen) {
 TEST(HandheldImport, MissingEmptyMarkerlessAndUnreadableFilesEndWithTheirResults) {
   Import missing("");
   missing.file.missing = true;
-  EXPECT_EQ(missing.run(), kDatabaseMissing);
-  EXPECT_EQ(Import("").run(), kNothingToRead);
+  EXPECT_EQ(missing.run(), DownloadResult::kDatabaseMissing);
+  EXPECT_EQ(Import("").run(), DownloadResult::kNothingToRead);
   Import markerless(std::string(5000, '\xAA'));
-  EXPECT_EQ(markerless.scan(), kNothingToRead);
+  EXPECT_EQ(markerless.scan(), DownloadResult::kNothingToRead);
   EXPECT_EQ(markerless.records.LastRow, 1);
 
   Import failing(std::string(70000, '\0') + Record(1, 1, "Flow", 21, 3, 14, 10, 0));
   failing.file.failAt = 30000;  // during the marker search
-  EXPECT_EQ(failing.run(), kDatabaseUnreadable);
+  EXPECT_EQ(failing.run(), DownloadResult::kDatabaseUnreadable);
   Import failingLater(Record(1, 1, "Flow", 21, 3, 14, 10, 0) + std::string(200000, '\0'));
   failingLater.file.failAt = 100000;  // while the records are read
-  EXPECT_EQ(failingLater.scan(), kDatabaseUnreadable);
+  EXPECT_EQ(failingLater.scan(), DownloadResult::kDatabaseUnreadable);
 }
 
 TEST(HandheldImport, FirstRecordWithoutADateLeavesItsCellEmptyAndLaterOnesBorrowTheLast) {
   Import im(Record(1, 1, "Flow", 21, 13, 14, 9, 0) + Record(1, 1, "Flow", 21, 3, 14, 10, 0) +
             Record(1, 1, "Flow", 21, 2, 30, 10, 15));  // 30 February: the date before it
-  ASSERT_EQ(im.run(), kLogRead);
+  ASSERT_EQ(im.run(), DownloadResult::kLogRead);
   EXPECT_EQ(im.records.cell(2, 1), "");
   EXPECT_EQ(im.records.cell(3, 1), "03/14/2021 10:00");
   EXPECT_EQ(im.records.cell(4, 1), "03/14/2021 10:15");
@@ -199,7 +199,7 @@ TEST(HandheldImport, ProgramEndingStopsTheImportAtItsNextYield) {
   im.pump.onYield = [&] {
     if (im.pump.yields > 3) im.pump.requestStop();
   };
-  EXPECT_EQ(im.run(), kDownloadError);
+  EXPECT_EQ(im.run(), DownloadResult::kDownloadError);
   EXPECT_LT(im.records.LastRow, 5000);
 }
 
@@ -225,8 +225,9 @@ TEST(HandheldImport, RandomAndMutatedFilesEndWithADefinedResult) {
     }
     Import im(bytes);
     im.ids.typed = n % 3 == 0 ? "1" : "";
-    int16_t result = im.run(n % 3 == 0);
-    ASSERT_TRUE(result == kLogRead || result == kNothingToRead) << "input " << n;
+    DownloadResult result = im.run(n % 3 == 0);
+    ASSERT_TRUE(result == DownloadResult::kLogRead || result == DownloadResult::kNothingToRead)
+        << "input " << n;
     ASSERT_GE(im.records.LastRow, 1);
     ASSERT_LE(im.records.LastRow, static_cast<int32_t>(bytes.size() / 32 + 1));
   }

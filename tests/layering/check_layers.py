@@ -14,9 +14,9 @@ PROCEDURES = {"link", "download", "handheld", "live", "dialer"}
 
 ALLOWED = {
     "text": {"text"},
-    "records": {"records", "text"},
-    "output": {"output", "records", "text"},
-    "settings": {"settings", "text"},
+    "output": {"output", "text"},
+    "records": {"records", "output", "text"},
+    "settings": {"settings", "output", "text"},
     "chart": {"chart", "output", "records", "text"},
     "link": {"link", "text"},
     "download": {"download", "link", "output", "records", "text"},

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -25,6 +26,34 @@ TEST(RecordTable, WritesOutsideTheTableAreLost) {
   EXPECT_EQ(table.cell(2, RecordTable::kColumns), "");
   EXPECT_EQ(table.cell(RecordTable::kRows - 1, 9), "kept");
   EXPECT_EQ(table.highestStoredRow(), RecordTable::kRows - 1);
+}
+
+// Thousands of rows, written with room reserved for none, some or all of them, and every cell
+// rewritten longer, shorter and longer again (its text moves, and the column is packed):
+// every cell still reads what was written last.
+TEST(RecordTable, GrowingAndRewritingKeepsEveryCell) {
+  constexpr int kLastRow = 6000;
+  auto text = [](int row, int column, int version) {
+    const std::string base = std::to_string(row) + "/" + std::to_string(column);
+    return version == 1 ? base.substr(0, 1) : base + std::string(static_cast<size_t>(version), '+');
+  };
+  for (int reserved : {0, 100, RecordTable::kRows}) {
+    RecordTable table;
+    table.reserveRows(reserved);
+    for (int version : {0, 5, 1, 9}) {
+      for (int row = 2; row <= kLastRow; ++row) {
+        for (int column : {0, 1, 4}) table.setCell(row, column, text(row, column, version));
+      }
+      ASSERT_EQ(table.cell(2, 4), text(2, 4, version)) << "reserved " << reserved;
+    }
+    for (int row = 2; row <= kLastRow; ++row) {
+      for (int column : {0, 1, 4}) {
+        ASSERT_EQ(table.cell(row, column), text(row, column, 9)) << row << ", " << column;
+      }
+      ASSERT_EQ(table.cell(row, 2), "") << row;
+    }
+    EXPECT_EQ(table.highestStoredRow(), kLastRow);
+  }
 }
 
 TEST(RecordTable, EmptyTableHasNoStoredRow) {

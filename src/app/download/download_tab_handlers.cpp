@@ -53,8 +53,9 @@ void DownloadTabHandlers::runMeterDownload(Download download) {
   session_.traces.setRunTrace(&counter);
   const DownloadOutcome outcome = runStoppable(download);
   session_.traces.setRunTrace(nullptr);
-  const bool failed = !outcome.stopped && outcome.result != kLogRead &&
-                      outcome.result != kNothingToRead && outcome.result != kDatabaseMissing;
+  const bool failed = !outcome.stopped && outcome.result != DownloadResult::kLogRead &&
+                      outcome.result != DownloadResult::kNothingToRead &&
+                      outcome.result != DownloadResult::kDatabaseMissing;
   controls_.Label4->setToolTip(failed ? FromByteText(counter.failureReason()) +
                                             QStringLiteral(". Line Trace... shows every frame.")
                                       : writtenFile_);

@@ -57,7 +57,7 @@ int ReadHandheldDatabase(
   ListModuleIdBox ids(options.module);
   const HandheldContext context{file, options.database, ids, records, view, pump};
   const DatabaseRead done = read(commands, context);
-  if (done.result == kNotHandheldDatabase) {
+  if (done.result == DownloadResult::kNotHandheldDatabase) {
     // The final status, in place of "0 Records Available".
     view.setStatusText("norvale-cli: " + options.database + " is not a handheld database");
   }

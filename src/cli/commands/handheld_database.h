@@ -1,6 +1,5 @@
 #pragma once
 
-#include <cstdint>
 #include <functional>
 
 #include "cli/cli_options.h"
@@ -9,12 +8,13 @@
 #include "handheld/handheld_import.h"
 #include "link/settings_record.h"
 #include "output/record_table.h"
+#include "records/download_result.h"
 
 namespace norvale {
 
 // What a reading of the database ended with: the result code and the exit status it makes.
 struct DatabaseRead {
-  int16_t result;
+  DownloadResult result;
   int exitCode;
 };
 

@@ -12,7 +12,7 @@ int RunIds(const CliOptions& options, SettingsRecord& settings, RecordTable& rec
            TerminalDownloadView& view) {
   return ReadHandheldDatabase(options, settings, records, view,
                               [](HandheldCommands& commands, const HandheldContext& context) {
-                                const int16_t result = commands.GetIdList(context);
+                                const DownloadResult result = commands.GetIdList(context);
                                 for (const std::string& id : context.ids.entries())
                                   std::printf("%s\n", id.c_str());
                                 return DatabaseRead{result, ExitCodeOfResult(result)};
