@@ -95,86 +95,67 @@ int ProgressPercent(int32_t bytesRead, int32_t byteCount) {
   return static_cast<int>(RoundHalfEven(100.0 * bytesRead / byteCount));
 }
 
-}  // namespace
-
-DownloadResult DownloadMeterLog(MeterLink& link, const SettingsRecord& settings,
-                                RecordTable& records, DownloadView& view, bool SinceLastTime) {
-  StallWatch watch(link.clock());
-  return DownloadMeterLog(link, settings, records, view, SinceLastTime, watch);
-}
-
-DownloadResult DownloadMeterLog(MeterLink& link, const SettingsRecord& settings,
-                                RecordTable& records, DownloadView& view, bool SinceLastTime,
-                                StallWatch& watch) {
-  view.setProgress(0);
+// Where the download starts and ends in the log ring, and how many bytes lie between.
+struct LogRange {
   LogPointer start;
   LogPointer read;
+  LogPointer end;
+  int32_t byteCount = 0;
+};
+
+// Reads the pointers (the status block, and the previous download's end for "Since Last Time")
+// and shows the record counts; kLogRead when there is a consistent range to read.
+DownloadResult FindLogRange(MeterLink& link, const SettingsRecord& settings, DownloadView& view,
+                            bool SinceLastTime, LogRange& range) {
   if (SinceLastTime) {
     LogPointer last;
     if (!ReadLastDownloadPointer(link, settings.CommSlaveID, last))
       return DownloadResult::kDownloadError;
-    start = last;
-    read = last;
-    read.low += 8;
-    read.carry();
+    range.start = last;
+    range.read = last;
+    range.read.low += 8;
+    range.read.carry();
   }
   if (!link.ReadHoldingRegisters(settings.CommSlaveID, 0, 76, 8))
     return DownloadResult::kDownloadError;
   StatusBlock status = ParseStatusBlock(link.state().ReplyText, settings.PortableMeter);
   if (!SinceLastTime) {
-    start = status.start;
-    read = status.start;
+    range.start = status.start;
+    range.read = status.start;
   }
-  DownloadResult result = DownloadResult::kLogRead;
-  const LogPointer end = status.end;
+  range.end = status.end;
   // Equal pointers say there is nothing to read, wherever they point.
-  if (start.packed() == end.packed()) return DownloadResult::kNothingToRead;
+  if (range.start.packed() == range.end.packed()) return DownloadResult::kNothingToRead;
   // Pointers outside the ring would address memory that is no log: the block is inconsistent.
-  if (!start.inRing() || !end.inRing() || !read.inRing()) return DownloadResult::kDownloadError;
-
-  const int32_t byteCount = LogByteCount(start, end);
+  if (!range.start.inRing() || !range.end.inRing() || !range.read.inRing())
+    return DownloadResult::kDownloadError;
+  range.byteCount = LogByteCount(range.start, range.end);
 
   int32_t recordsUsed = ShowRecordCount(status.recordsUsed, view, 9);
-  if (std::abs(recordsUsed * 8) - byteCount > 8) return DownloadResult::kDownloadError;
+  if (std::abs(recordsUsed * 8) - range.byteCount > 8) return DownloadResult::kDownloadError;
   ShowRecordCount(status.recordsAvailable, view, 8);
   link.pump().yieldOnce();
+  return DownloadResult::kLogRead;
+}
 
-  for (int box = 0; box < RecordTable::kChannels; ++box) view.setChannelBox(box, "");
-  StartTitleRow(records, TitleEmphasis::TitlesOnly);
-  PreviousStamp previousStamp;
-
-  std::array<std::string, RecordTable::kChannels> names;
-  if (!ReadChannelSetup(link, settings, records, view, names, watch))
-    return DownloadResult::kDownloadError;
-  for (int k = 1; k <= RecordTable::kChannels; ++k) {
-    if (records.ChannelUsed[k - 1]) WriteChannelTitle(records, k, names[k - 1]);
-  }
-  SetRecordColumnWidths(records, kChannelColumnTwips);
-  link.pump().yieldOnce();
-
+// Reads and decodes the log blocks of the range, block after block, into the table.
+DownloadResult ReadLogBlocks(MeterLink& link, const SettingsRecord& settings, RecordTable& records,
+                             DownloadView& view, LogRange range, StallWatch& watch) {
+  const int32_t byteCount = range.byteCount;
   const int blockSize = byteCount <= kBlockBytes ? byteCount : kBlockBytes;
+  LogPointer& read = range.read;
   int32_t bytesRead = 0;
   // Reading goes on past the counted end by up to a block. On a full ring that would come round
   // to the counted start and add the oldest records a second time, so nothing from there on is
   // read or decoded.
   int32_t untilStartAgain =
-      kLogRingBytes - (read.position() - start.position() + kLogRingBytes) % kLogRingBytes;
+      kLogRingBytes - (read.position() - range.start.position() + kLogRingBytes) % kLogRingBytes;
   int tries = 0;
-  RedrawPause redrawOff(records);
-  view.setStatusText(SinceLastTime ? "Since Last Time Download" : "All Data Download");
-  link.pump().yieldOnce();
-
-  for (;;) {
-    if (untilStartAgain <= 0) break;
-    if (watch.stalled()) {
-      result = DownloadResult::kDownloadError;
-      break;
-    }
+  PreviousStamp previousStamp;
+  while (untilStartAgain > 0) {
+    if (watch.stalled()) return DownloadResult::kDownloadError;
     if (!link.ReadLogBlock(settings.CommSlaveID, read.bank, read.high, read.low, blockSize / 2)) {
-      if (++tries >= kBlockTries) {
-        result = DownloadResult::kDownloadError;
-        break;
-      }
+      if (++tries >= kBlockTries) return DownloadResult::kDownloadError;
       continue;
     }
     tries = 0;
@@ -198,9 +179,43 @@ DownloadResult DownloadMeterLog(MeterLink& link, const SettingsRecord& settings,
       read.low += blockSize;
       read.carry();
     }
-    if (read == end) break;
+    if (read == range.end) break;
   }
-  return result;
+  return DownloadResult::kLogRead;
+}
+
+}  // namespace
+
+DownloadResult DownloadMeterLog(MeterLink& link, const SettingsRecord& settings,
+                                RecordTable& records, DownloadView& view, bool SinceLastTime) {
+  StallWatch watch(link.clock());
+  return DownloadMeterLog(link, settings, records, view, SinceLastTime, watch);
+}
+
+DownloadResult DownloadMeterLog(MeterLink& link, const SettingsRecord& settings,
+                                RecordTable& records, DownloadView& view, bool SinceLastTime,
+                                StallWatch& watch) {
+  view.setProgress(0);
+  LogRange range;
+  if (DownloadResult found = FindLogRange(link, settings, view, SinceLastTime, range);
+      found != DownloadResult::kLogRead)
+    return found;
+
+  for (int box = 0; box < RecordTable::kChannels; ++box) view.setChannelBox(box, "");
+  StartTitleRow(records, TitleEmphasis::TitlesOnly);
+  std::array<std::string, RecordTable::kChannels> names;
+  if (!ReadChannelSetup(link, settings, records, view, names, watch))
+    return DownloadResult::kDownloadError;
+  for (int k = 1; k <= RecordTable::kChannels; ++k) {
+    if (records.ChannelUsed[k - 1]) WriteChannelTitle(records, k, names[k - 1]);
+  }
+  SetRecordColumnWidths(records, kChannelColumnTwips);
+  link.pump().yieldOnce();
+
+  RedrawPause redrawOff(records);
+  view.setStatusText(SinceLastTime ? "Since Last Time Download" : "All Data Download");
+  link.pump().yieldOnce();
+  return ReadLogBlocks(link, settings, records, view, range, watch);
 }
 
 }  // namespace norvale
