@@ -26,13 +26,13 @@ QHBoxLayout* LabelledBox(QLabel* label, QLineEdit* box, int boxStretch) {
 QGroupBox* BuildBaudFrame(WindowControls& c) {
   c.Frame1 = MakeFrame(QStringLiteral("Frame1"), QStringLiteral("Baud Rate"));
   auto* baud = new QVBoxLayout(c.Frame1);
-  for (int i = 0; i < 7; ++i) {
+  for (size_t i = 0; i < kBaudRates.size(); ++i) {
     c.Option1[i] = MakeOption(
-        ControlName("Option1", i),
+        ControlName("Option1", static_cast<int>(i)),
         QString::fromLatin1(kBaudRates[i].data(), static_cast<qsizetype>(kBaudRates[i].size())));
     baud->addWidget(c.Option1[i]);
   }
-  c.Option1[6]->setChecked(true);
+  c.Option1.back()->setChecked(true);
   baud->addStretch(1);
   return c.Frame1;
 }

@@ -2,6 +2,8 @@
 
 #include <array>
 
+#include "settings/baud_rates.h"
+
 class QAction;
 class QCheckBox;
 class QComboBox;
@@ -62,10 +64,10 @@ struct WindowControls {
   QGroupBox* Frame1 = nullptr;
   QGroupBox* Frame2 = nullptr;
   QGroupBox* Frame3 = nullptr;
-  std::array<QRadioButton*, 7> Option1{};  // baud rates
-  std::array<QRadioButton*, 7> Option2{};  // Comm1..Comm7
-  QLabel* PortDevice = nullptr;            // what the chosen "Comm" n opens now
-  std::array<QRadioButton*, 2> Option3{};  // flow control
+  std::array<QRadioButton*, kBaudRates.size()> Option1{};  // one per baud rate
+  std::array<QRadioButton*, 7> Option2{};                  // Comm1..Comm7
+  QLabel* PortDevice = nullptr;                            // what the chosen "Comm" n opens now
+  std::array<QRadioButton*, 2> Option3{};                  // flow control
   QLabel* Label11 = nullptr;
   QLineEdit* Text7 = nullptr;
 
