@@ -11,6 +11,7 @@ class Simulator:
         self.meter = meter
         self.faults = faults
         self.byte_seconds = self.BYTE_BITS / baud if baud else 0.0
+        self.start_byte_seconds = self.byte_seconds
         self.event_log = event_log
         self.sequence = 0
         self.buffer = bytearray()
@@ -64,6 +65,36 @@ class Simulator:
         self.discarded += 1
         self.buffer_time = now
 
+    def set_baud(self, baud):
+        """The client changed the line's speed (RFC 2217): paced replies follow it, as on a real
+        line; unpaced ones stay unpaced."""
+        if self.byte_seconds and baud > 0:
+            self.byte_seconds = self.BYTE_BITS / baud
+
+    def purge_received(self):
+        self.buffer.clear()
+
+    def purge_outgoing(self, now):
+        self.outgoing.clear()
+        self.line_free_at = min(self.line_free_at, now)
+
+    def line_closed(self):
+        """The client went away (TCP): its unfinished bytes were noise, replies still due are lost
+        and the next client starts at the speed given at start."""
+        self.discarded += len(self.buffer)
+        self.buffer.clear()
+        self.flush_discarded()
+        self.outgoing.clear()
+        self.line_free_at = 0.0
+        self.byte_seconds = self.start_byte_seconds
+        self.dropped = False
+
+    def idle_due(self):
+        """When `idle` has work: dropping an unfinished frame, or logging bytes dropped."""
+        if self.buffer:
+            return self.last_arrival + self.frame_gap()
+        return self.last_arrival if self.discarded else None
+
     def idle(self, now):
         """Called when nothing arrived for a while: an unfinished frame is noise."""
         if self.buffer and now - self.last_arrival >= self.frame_gap():
@@ -90,6 +121,8 @@ class Simulator:
             entry["action"] = "dropped"
             self.log(entry)
             self.dropped = True
+            # Each drop fires once: a client that connects again (TCP) gets its answers.
+            self.faults = [f for f in self.faults if f.action != "drop" or f not in firing]
             return
         if "silent" in actions:
             entry["action"] = "silent"
