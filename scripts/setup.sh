@@ -16,10 +16,11 @@ fi
 
 packages=(cmake ninja-build g++ python3 qt6-base-dev qt6-serialport-dev qt6-charts-dev qt6-svg-dev)
 # The tests also build the Debian package and check its manual pages and metadata; one bench
-# compares the link with libmodbus.
+# compares the link with libmodbus; ser2net is the serial device server the network tests put
+# in front of the simulated meter.
 $all && packages+=(googletest libgtest-dev mbpoll xvfb xauth
                    help2man dpkg-dev desktop-file-utils appstream lintian
-                   libmodbus-dev pkg-config)
+                   libmodbus-dev pkg-config ser2net)
 scripts/install_packages.sh "${packages[@]}"
 
 presets=("$@")

@@ -70,7 +70,8 @@ constexpr std::array<HelpPiece, 20> kHelp{{
      "Meter (download, live):\n"
      "  --device PATH    serial device of the meter, e.g. /dev/ttyUSB0; a name without a slash\n"
      "                   is the file of that name in the current folder when there is one,\n"
-     "                   else the device in /dev (ttyUSB0 is /dev/ttyUSB0)\n"
+     "                   else the device in /dev (ttyUSB0 is /dev/ttyUSB0); or a device\n"
+     "                   server: tcp://HOST:PORT (raw) or rfc2217://HOST:PORT\n"
      "  --baud RATE      1200, 2400, 4800, 9600, 14400, 19200 or 38400 (default 38400)\n"
      "  --slave ID       Modbus address of the meter, 0 to 255 (default 1)\n"},
     {kForDownload,

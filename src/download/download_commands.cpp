@@ -68,7 +68,7 @@ DownloadOutcome DownloadCommands::DownloadData() {
   view_.setStatusText("Downloading");
   buttons_.setDownloadDataEnabled(false);
   records_.clearCells();
-  StallWatch watch(link_.clock());
+  StallWatch watch(link_);
   DownloadResult result = DownloadMeterLog(link_, settings_, records_, view_, false, watch);
   DownloadOutcome outcome = work.stopped() ? ReportStopped(result, view_) : ReportResult(result);
   buttons_.setDownloadDataEnabled(true);
@@ -83,7 +83,7 @@ DownloadOutcome DownloadCommands::SinceLastTime() {
   records_.clearCells();
   DownloadOutcome outcome;
   // One watch for all attempts: a repeat that only reads the status again is no progress.
-  StallWatch watch(link_.clock());
+  StallWatch watch(link_);
   for (int attempts = 1;; ++attempts) {
     const DownloadResult result = DownloadMeterLog(link_, settings_, records_, view_, true, watch);
     if (work.stopped()) {

@@ -188,7 +188,7 @@ DownloadResult ReadLogBlocks(MeterLink& link, const SettingsRecord& settings, Re
 
 DownloadResult DownloadMeterLog(MeterLink& link, const SettingsRecord& settings,
                                 RecordTable& records, DownloadView& view, bool SinceLastTime) {
-  StallWatch watch(link.clock());
+  StallWatch watch(link);
   return DownloadMeterLog(link, settings, records, view, SinceLastTime, watch);
 }
 

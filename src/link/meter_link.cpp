@@ -299,7 +299,10 @@ MeterLink::ReplyOutcome MeterLink::Exchange(const std::string& request, const Re
     if (halted()) return finish(awaited, ReplyOutcome::NoReply);
     if (waitingBytes() >= awaited.needed) continue;
     // A port that closed under us (adapter pulled) will not deliver the rest.
-    if (!port_.portOpen()) return finish(awaited, ReplyOutcome::NoReply);
+    if (!port_.portOpen()) {
+      ++linesLost_;
+      return finish(awaited, ReplyOutcome::NoReply);
+    }
     now = clock_.timeOfDay();
     const RuleAction action = ActAt(rule, now);
     if (action.resend) sendAgain(awaited, action.emptyBuffersFirst);

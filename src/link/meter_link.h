@@ -44,6 +44,9 @@ class MeterLink {
   // Every frame sent and received from now on is told to `trace`; nullptr stops it.
   void setTrace(LinkTrace* trace) { trace_ = trace; }
 
+  // How many exchanges found the port closed under them: the line dropped.
+  int linesLost() const { return linesLost_; }
+
   // True while a transaction waits; a second one started meanwhile is refused.
   bool busy() const { return busy_; }
 
@@ -139,6 +142,7 @@ class MeterLink {
   bool busy_ = false;
   ReplyOutcome lastOutcome_ = ReplyOutcome::NoReply;
   bool shutDown_ = false;
+  int linesLost_ = 0;
   std::string received_;  // taken from the port, not yet part of a reply
   SentRequest previous_;
   // What the open port was opened with, to tell it from the port and settings chosen now.

@@ -13,6 +13,7 @@
 #include <sstream>
 
 #include "cli/exit_codes.h"
+#include "support/cli_run.h"
 #include "support/handheld_database.h"
 #include "support/simulator_process.h"
 
@@ -20,33 +21,10 @@ namespace norvale {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::CliRun;
+using testing::RunCli;
 using testing::ScenarioFile;
 using testing::SimulatorProcess;
-
-struct CliRun {
-  int exitCode = -1;
-  std::string out;
-  std::string err;
-  size_t errCount(const std::string& text) const {
-    size_t count = 0;
-    for (size_t at = err.find(text); at != std::string::npos; at = err.find(text, at + 1)) ++count;
-    return count;
-  }
-  std::string lastErrLine() const {
-    std::string text = err;
-    while (!text.empty() && text.back() == '\n') text.pop_back();
-    return text.substr(text.rfind('\n') + 1);
-  }
-};
-
-CliRun RunCli(const QStringList& arguments, const QString& folder = {}) {
-  QProcess process;
-  if (!folder.isEmpty()) process.setWorkingDirectory(folder);
-  process.start(NORVALE_CLI, arguments);
-  EXPECT_TRUE(process.waitForFinished(120000));
-  return {process.exitCode(), process.readAllStandardOutput().toStdString(),
-          process.readAllStandardError().toStdString()};
-}
 
 class Cli : public ::testing::Test {
  protected:

@@ -25,6 +25,11 @@ TEST(CommPortDevice, LinkInTheSettingsFolderWinsOverTheDefaultDevices) {
   // A dangling link is still used, so the open error names it.
   fs::create_symlink(folder / "missing", folder / "com3");
   EXPECT_EQ(CommPortDevice(3, folder.string()), (folder / "com3").string());
+  // A one-line file with a device server's address; a link to such a file is still a device.
+  { std::ofstream(folder / "com4") << "rfc2217://[::1]:4001\r\n"; }
+  EXPECT_EQ(CommPortDevice(4, folder.string()), "rfc2217://[::1]:4001");
+  fs::create_symlink(folder / "com4", folder / "com5");
+  EXPECT_EQ(CommPortDevice(5, folder.string()), fs::canonical(folder / "com4").string());
   fs::remove_all(folder);
 }
 

@@ -7,6 +7,7 @@
 #include <QTabWidget>
 
 #include "link/comm_port_device.h"
+#include "link/device_address.h"
 
 namespace norvale {
 
@@ -35,10 +36,11 @@ void SettingsTabHandlers::showPortDevice() {
   }
   const std::string folder = QFile::encodeName(session_.settingsFolder()).toStdString();
   const QString device = QFile::decodeName(CommPortDevice(number, folder).c_str());
-  // A device node only exists while its hardware is there (a USB adapter plugged in).
-  controls_.PortDevice->setText(QFileInfo::exists(device)
-                                    ? QStringLiteral("Opens %1").arg(device)
-                                    : QStringLiteral("No device at %1").arg(device));
+  // A device node only exists while its hardware is there (a USB adapter plugged in); a device
+  // server's address is only tried when connecting.
+  const bool reachable = QFileInfo::exists(device) || IsNetworkAddress(device.toStdString());
+  controls_.PortDevice->setText(reachable ? QStringLiteral("Opens %1").arg(device)
+                                          : QStringLiteral("No device at %1").arg(device));
 }
 
 }  // namespace norvale

@@ -6,9 +6,9 @@
 
 #include "app/window/main_window.h"
 #include "app/window/session.h"
+#include "link/any_device_port.h"
 #include "link/comm_port_device.h"
 #include "link/qt_event_pump.h"
-#include "link/qt_serial_port.h"
 #include "link/system_clock.h"
 #include "settings/settings_folder.h"
 #include "version/build_version.h"
@@ -102,10 +102,10 @@ int main(int argc, char** argv) {
   }
   const QString folder = norvale::SettingsFolder();
   const std::string folderPath = QFile::encodeName(folder).toStdString();
-  norvale::QtSerialPort port(
-      [folderPath](int number) { return norvale::CommPortDevice(number, folderPath); });
-  norvale::SystemClock clock;
   norvale::QtEventPump pump;
+  norvale::AnyDevicePort port(
+      [folderPath](int number) { return norvale::CommPortDevice(number, folderPath); }, pump);
+  norvale::SystemClock clock;
   norvale::Session session(folder, port, clock, pump);
   session.settings.LogFileFolder = QFile::encodeName(norvale::OutputFolder(folder)).toStdString();
   norvale::MainWindow window(session);

@@ -8,9 +8,9 @@
 #include "cli/termination_signals.h"
 #include "dialer/modem_dialer.h"
 #include "download/download_commands.h"
+#include "link/any_device_port.h"
 #include "link/meter_link.h"
 #include "link/qt_event_pump.h"
-#include "link/qt_serial_port.h"
 #include "link/system_clock.h"
 
 namespace norvale {
@@ -49,15 +49,15 @@ class PrintedDialerStatus : public DialerView {
 struct SerialLine {
   SerialLine(const CliOptions& options, const SettingsRecord& settings, TerminalDownloadView& view)
       : device(SerialDevicePath(options.device)),
-        port([this](int) { return device; }),
+        port([this](int) { return device; }, pump),
         link(settings, port, clock, pump,
              [&view](const PortErrorMessage& message) { view.printLine(PortErrorLine(message)); }) {
   }
 
   std::string device;
-  QtSerialPort port;
-  SystemClock clock;
   QtEventPump pump;
+  AnyDevicePort port;
+  SystemClock clock;
   MeterLink link;
 };
 

@@ -9,9 +9,9 @@
 
 #include "cli/exit_codes.h"
 #include "cli/serial_device.h"
+#include "link/any_device_port.h"
 #include "link/meter_link.h"
 #include "link/qt_event_pump.h"
-#include "link/qt_serial_port.h"
 #include "link/system_clock.h"
 #include "live/live_cycle.h"
 
@@ -61,9 +61,9 @@ class PrintedLiveDisplay : public LiveDisplayView {
 int RunLive(const CliOptions& options, SettingsRecord& settings, LinkTrace* trace) {
   constexpr int kPollMilliseconds = 1000;
   const std::string device = SerialDevicePath(options.device);
-  QtSerialPort port([&](int) { return device; });
-  SystemClock clock;
   QtEventPump pump;
+  AnyDevicePort port([&](int) { return device; }, pump);
+  SystemClock clock;
   MeterLink link(settings, port, clock, pump, [](const PortErrorMessage& message) {
     std::fprintf(stderr, "%s\n", PortErrorLine(message).c_str());
   });
