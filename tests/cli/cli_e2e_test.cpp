@@ -9,12 +9,14 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <optional>
 #include <set>
 #include <sstream>
 
 #include "cli/exit_codes.h"
 #include "support/cli_run.h"
 #include "support/handheld_database.h"
+#include "support/ser2net_process.h"
 #include "support/simulator_process.h"
 
 namespace norvale {
@@ -24,6 +26,7 @@ namespace fs = std::filesystem;
 using testing::CliRun;
 using testing::RunCli;
 using testing::ScenarioFile;
+using testing::Ser2netProcess;
 using testing::SimulatorProcess;
 
 class Cli : public ::testing::Test {
@@ -219,26 +222,37 @@ TEST_F(Cli, LineTraceTellsEachFrameAndEndsWithTheCounts) {
   EXPECT_EQ(download.lastErrLine(), "0 Records Available") << "the final status stays last";
 }
 
-// The demo meter behind a simulated Hayes modem: dial, download over the dialed line, hang up.
+// The demo meter behind a simulated Hayes modem, on the pty and on a device server: dial,
+// download over the dialed line, hang up.
 TEST_F(Cli, DownloadThroughADialedLine) {
   const std::string modem = (fs::path(NORVALE_SIMULATOR).parent_path() / "modem_sim.py").string();
   const std::string demo = (fs::path(NORVALE_SIMULATOR).parent_path() / "scenarios" / "demo.json");
-  SimulatorProcess line(demo, {}, modem);
-  ASSERT_TRUE(line.started()) << line.error();
-  CliRun run = RunCli({"download", "--device", QString::fromStdString(line.devicePath()), "--dial",
-                       "5551234", "--output", output});
-  EXPECT_EQ(run.exitCode, kExitFileWritten) << run.err;
-  // The dialer's texts and each line the modem answers come once, in order.
-  EXPECT_EQ(run.err.rfind("Dialing 5551234\nModem: ATE0 S0=2 &C0\nModem: CONNECT 9600\n", 0), 0u)
-      << run.err;
-  EXPECT_NE(run.err.find("Hanging up Line\nOkay\n"), std::string::npos) << run.err;
-  EXPECT_EQ(run.lastErrLine(), "Finished. Data in File");
-  std::string csv = ReadFile(output);
-  EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 1 + 288);
-  std::ifstream events(line.logPath());
-  std::string log((std::istreambuf_iterator<char>(events)), std::istreambuf_iterator<char>());
-  for (const char* event : {"\"dial\"", "\"connect\"", "\"escape\"", "\"hangup\""}) {
-    EXPECT_NE(log.find(event), std::string::npos) << event << " in " << log;
+  for (const bool onDeviceServer : {false, true}) {
+    SCOPED_TRACE(onDeviceServer ? "through ser2net" : "on the pty");
+    SimulatorProcess line(demo, {}, modem);
+    ASSERT_TRUE(line.started()) << line.error();
+    std::optional<Ser2netProcess> server;
+    std::string device = line.devicePath();
+    if (onDeviceServer) {
+      server.emplace(line.devicePath(), "tcp");
+      ASSERT_TRUE(server->started()) << server->error();
+      device = "tcp://127.0.0.1:" + std::to_string(server->port());
+    }
+    CliRun run = RunCli({"download", "--device", QString::fromStdString(device), "--dial",
+                         "5551234", "--output", output});
+    EXPECT_EQ(run.exitCode, kExitFileWritten) << run.err;
+    // The dialer's texts and each line the modem answers come once, in order.
+    EXPECT_EQ(run.err.rfind("Dialing 5551234\nModem: ATE0 S0=2 &C0\nModem: CONNECT 9600\n", 0), 0u)
+        << run.err;
+    EXPECT_NE(run.err.find("Hanging up Line\nOkay\n"), std::string::npos) << run.err;
+    EXPECT_EQ(run.lastErrLine(), "Finished. Data in File");
+    std::string csv = ReadFile(output);
+    EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 1 + 288);
+    std::ifstream events(line.logPath());
+    std::string log((std::istreambuf_iterator<char>(events)), std::istreambuf_iterator<char>());
+    for (const char* event : {"\"dial\"", "\"connect\"", "\"escape\"", "\"hangup\""}) {
+      EXPECT_NE(log.find(event), std::string::npos) << event << " in " << log;
+    }
   }
 }
 

@@ -24,6 +24,7 @@ TEST_F(SettingsTab, BesideThePortChoiceShowsTheDeviceItOpensNow) {
   { std::ofstream(adapter.string()); }
   fs::create_symlink(adapter, settingsFolder / "com2");
   fs::create_symlink(unplugged, settingsFolder / "com3");
+  { std::ofstream(settingsFolder / "com4") << "tcp://192.0.2.7:4001\n"; }
   start();
   auto* label = control<QLabel>(QStringLiteral("PortDevice"));
   ASSERT_NE(label, nullptr);
@@ -38,6 +39,9 @@ TEST_F(SettingsTab, BesideThePortChoiceShowsTheDeviceItOpensNow) {
     if (c().SSTab1->widget(tab)->isAncestorOf(label)) c().SSTab1->setCurrentIndex(tab);
   }
   EXPECT_EQ(label->text().toStdString(), "Opens " + unplugged.string());
+  // A device server is only tried when connecting.
+  c().Option2[3]->setChecked(true);
+  EXPECT_EQ(label->text().toStdString(), "Opens tcp://192.0.2.7:4001");
 
   QAccessibleInterface* readOut = QAccessible::queryAccessibleInterface(label);
   ASSERT_NE(readOut, nullptr);
