@@ -17,6 +17,9 @@ NetworkSerialPort::NetworkSerialPort(AddressResolver resolver, EventPump& pump, 
   });
 }
 
+// The socket says goodbye as it is destroyed, after the members its handlers use.
+NetworkSerialPort::~NetworkSerialPort() { socket_.disconnect(this); }
+
 PortStatus NetworkSerialPort::setSettings(const std::string& settings) {
   // Only the baud rate travels; the server's port always runs 8 data bits, no parity, 1 stop bit.
   uint32_t baud = 0;

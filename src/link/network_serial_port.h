@@ -25,6 +25,7 @@ class NetworkSerialPort : public QObject, public SerialPort {
 
   // The pump serves the waits for the connection, which end early when the work is stopped.
   NetworkSerialPort(AddressResolver resolver, EventPump& pump, QObject* parent = nullptr);
+  ~NetworkSerialPort() override;
 
   void setCommPort(int number) override { commPort_ = number; }
   std::string deviceFor(int number) override { return resolver_ ? resolver_(number) : ""; }
