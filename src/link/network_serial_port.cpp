@@ -104,9 +104,9 @@ PortStatus NetworkSerialPort::awaitComPortAnswer() {
           "the COM-PORT option (RFC 2217)")) {
     return failed(*why);
   }
-  // A server that refuses the option still carries the bytes, at its own line settings.
+  // A server that refuses the option still carries the bytes, at its own line settings. DTR
+  // follows when the link raises it, as on a serial port.
   telnet_->setLine(baud_);
-  telnet_->setDtr(dtr_);
   sendTelnetOutbox();
   return PortStatus::Ok();
 }
