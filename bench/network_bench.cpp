@@ -10,8 +10,9 @@
 //       ser2net's raw TCP and over the pty; lowest of 3 runs a way, taking turns. Target: each
 //       TCP way at most 1.2 x the pty.
 // Usage: network_bench [1|2 ...] [--blocks N]   (default: both figures, the whole log; N below
-// 1024 downloads a log of N blocks from 08 80 00 instead, for a quick look). It prints; it
-// asserts nothing. Run it from the build folder; it needs ser2net (Debian's) on the PATH.
+// 1024 downloads a log of N blocks from 08 80 00 instead, for a quick look). "sleeps" are the
+// program's voluntary context switches. It prints; it asserts nothing. Run it from the build
+// folder; it needs ser2net (Debian's) on the PATH.
 
 #include <QCoreApplication>
 #include <algorithm>
@@ -212,10 +213,10 @@ std::optional<Download> pacedDownload(Way way, const std::string& scenarioPath,
   const double wire = result->tally.wireSeconds(kPacedBaud);
   std::printf(
       "      wall %.3f s, wire %.3f s: wall/wire %.4f, overhead %.3f s (%.2f ms an exchange), "
-      "CPU %.3f s\n",
+      "CPU %.3f s, %ld sleeps\n",
       run.wallSeconds, wire, run.wallSeconds / wire, run.wallSeconds - wire,
       result->tally.exchanges ? 1000 * (run.wallSeconds - wire) / result->tally.exchanges : 0.0,
-      run.cpuSeconds);
+      run.cpuSeconds, run.sleeps);
   if (!result->finished()) {
     std::printf("      the download did not finish: no figure\n");
     return std::nullopt;
@@ -281,9 +282,9 @@ void figureCpu(const std::string& scenarioPath, int blocks, const ScratchFolder&
       const TimedRun& run = d->run;
       std::printf(
           "    run %d %-16s %s, %d transactions, wall %.3f s, CPU %.4f s (user %.4f, system "
-          "%.4f): %.1f us a transaction\n",
+          "%.4f), %ld sleeps: %.1f us a transaction\n",
           i, wayName(ways[w]), bench::ExitText(run).c_str(), d->tally.exchanges, run.wallSeconds,
-          run.cpuSeconds, run.userSeconds, run.systemSeconds,
+          run.cpuSeconds, run.userSeconds, run.systemSeconds, run.sleeps,
           d->tally.exchanges ? 1e6 * run.cpuSeconds / d->tally.exchanges : 0.0);
       if (!d->finished()) {
         std::printf("      did not finish: \"%s\"\n", bench::LastLine(run.messages).c_str());
@@ -363,6 +364,8 @@ int main(int argc, char** argv) {
                  norvale::bench::kFullRingBlocks);
     return 2;
   }
+  // A run takes a quarter of an hour: each line shows as it is printed, also into a file.
+  std::setvbuf(stdout, nullptr, _IOLBF, 0);
   norvale::bench::ScratchFolder scratch("netbench");
   norvale::testing::ScenarioFile scenario(norvale::logScenario(options->blocks));
   if (scratch.path().empty() || scenario.path().empty()) {
