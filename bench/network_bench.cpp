@@ -111,7 +111,7 @@ class Meter {
       device_ = sim_.devicePath();
       return;
     }
-    ser2net_.emplace(sim_.devicePath(), "tcp");
+    ser2net_.emplace(sim_.devicePath(), "tcp(nodelay)");
     if (!ser2net_->started()) {
       error_ = "ser2net: " + ser2net_->error();
       return;

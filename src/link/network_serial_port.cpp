@@ -1,11 +1,30 @@
 #include "link/network_serial_port.h"
 
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <algorithm>
 #include <charconv>
 
 namespace norvale {
+namespace {
+
+// A server that holds back the rest of a reply until the first part is acknowledged (Nagle's
+// rule, the default of many device servers) would otherwise wait for our delayed ACK, some 40 ms
+// on every block. Linux forgets the choice after a while, so it is made at every read.
+void AcknowledgeAtOnce(qintptr descriptor) {
+#ifdef TCP_QUICKACK
+  const int on = 1;
+  ::setsockopt(static_cast<int>(descriptor), IPPROTO_TCP, TCP_QUICKACK, &on, sizeof on);
+#else
+  (void)descriptor;
+#endif
+}
+
+}  // namespace
 
 NetworkSerialPort::NetworkSerialPort(AddressResolver resolver, EventPump& pump, QObject* parent)
     : QObject(parent), pump_(pump), resolver_(std::move(resolver)) {
@@ -126,6 +145,7 @@ PortStatus NetworkSerialPort::setDtrEnable(bool enable) {
 
 void NetworkSerialPort::pull() {
   if (socket_.bytesAvailable() <= 0) return;
+  AcknowledgeAtOnce(socket_.socketDescriptor());
   const QByteArray bytes = socket_.readAll();
   const std::string_view view(bytes.constData(), static_cast<size_t>(bytes.size()));
   if (!telnet_) {

@@ -234,7 +234,7 @@ TEST_F(Cli, DownloadThroughADialedLine) {
     std::optional<Ser2netProcess> server;
     std::string device = line.devicePath();
     if (onDeviceServer) {
-      server.emplace(line.devicePath(), "tcp");
+      server.emplace(line.devicePath(), "tcp(nodelay)");
       ASSERT_TRUE(server->started()) << server->error();
       device = "tcp://127.0.0.1:" + std::to_string(server->port());
     }

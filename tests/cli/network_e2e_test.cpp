@@ -73,7 +73,7 @@ TEST_F(NetworkMeter, ThroughSer2netRawAndRfc2217TheCsvIsThePtysByteForByte) {
     const char* scheme;
   };
   for (const Server& server :
-       {Server{"tcp", "tcp://"}, Server{"telnet(rfc2217),tcp", "rfc2217://"}}) {
+       {Server{"tcp(nodelay)", "tcp://"}, Server{"telnet(rfc2217),tcp(nodelay)", "rfc2217://"}}) {
     SCOPED_TRACE(server.accepter);
     Ser2netProcess ser2net(sim.devicePath(), server.accepter);
     ASSERT_TRUE(ser2net.started()) << ser2net.error();

@@ -24,7 +24,7 @@ Ser2netProcess::Ser2netProcess(const std::string& device, const std::string& acc
   std::ofstream(configPath_) << "connection: &meter\n"
                              << "  accepter: " << accepter << ",127.0.0.1," << port_ << "\n"
                              << "  connector: serialdev," << device << ",9600n81,local\n"
-                             << "  options:\n    kickolduser: true\n";
+                             << "  options:\n    kickolduser: true\n    chardelay: false\n";
   // -u: no UUCP lock files; -n: stays in the foreground, as our child.
   process_.start("ser2net", {"-n", "-u", "-c", QString::fromStdString(configPath_)});
   if (!process_.waitForStarted(5000)) {

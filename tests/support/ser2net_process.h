@@ -6,8 +6,9 @@
 namespace norvale::testing {
 
 // Debian's ser2net as a serial device server in front of `device` (the simulator's pty), on a
-// free port of 127.0.0.1. `accepter` is ser2net's accepter without its address: "tcp" for raw
-// TCP, "telnet(rfc2217),tcp" for RFC 2217. Stopped when destroyed.
+// free port of 127.0.0.1, configured as the README advises. `accepter` is ser2net's accepter
+// without its address: "tcp(nodelay)" for raw TCP, "telnet(rfc2217),tcp(nodelay)" for RFC 2217.
+// Stopped when destroyed.
 class Ser2netProcess {
  public:
   Ser2netProcess(const std::string& device, const std::string& accepter);
