@@ -131,7 +131,8 @@ class Meter {
                 sim_.devicePath().c_str());
     if (ser2net_) {
       std::printf(
-          "      ser2net -n -u: accepter tcp,127.0.0.1,%d, connector serialdev,%s,9600n81,local\n",
+          "      ser2net -n -u: accepter tcp(nodelay),127.0.0.1,%d, connector serialdev,%s,"
+          "9600n81,local, chardelay: false\n",
           ser2net_->port(), sim_.devicePath().c_str());
     }
   }
