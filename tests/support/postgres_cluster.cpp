@@ -24,7 +24,7 @@ namespace norvale::testing {
 namespace {
 
 constexpr const char* kServerUser = "postgres";
-constexpr int kStartAttempts = 3;  // another program may take the free port before the server
+constexpr int kStartAttempts = 3;
 
 // "15" or "9.6" as (major, minor); (-1, -1) for anything else.
 std::pair<int, int> VersionOf(const std::string& name) {
@@ -188,7 +188,7 @@ bool PostgresCluster::startServer() {
     return false;
   }
   const std::string log = folder_ + "/server.log";
-  for (int attempt = 1; attempt <= kStartAttempts; ++attempt) {
+  for (int attempt = 1;; ++attempt) {
     port_ = FreeTcpPort();
     // Nothing outlives the tests, so nothing is worth waiting for the disk (fsync=off).
     const std::string options =
@@ -199,12 +199,14 @@ bool PostgresCluster::startServer() {
       return true;
     }
     const std::string logText = FileText(log);
-    if (logText.find("Address already in use") == std::string::npos || attempt == kStartAttempts) {
-      whyNot_ = "pg_ctl start failed: " + output + "\nserver log:\n" + logText;
+    // Another program may take the free port before the server does.
+    if (logText.find("Address already in use") != std::string::npos && attempt < kStartAttempts) {
+      continue;
     }
+    whyNot_ = "pg_ctl start failed: " + output + "\nserver log:\n" + logText;
+    port_ = 0;
+    return false;
   }
-  port_ = 0;
-  return false;
 }
 
 bool PostgresCluster::run(const std::vector<std::string>& command, std::string& output) {
