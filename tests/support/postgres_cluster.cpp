@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <QUrl>
+#include <cerrno>
 #include <charconv>
 #include <filesystem>
 #include <fstream>
