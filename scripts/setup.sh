@@ -14,13 +14,15 @@ if [ "${1:-}" = "--all" ]; then
   shift
 fi
 
-packages=(cmake ninja-build g++ python3 qt6-base-dev qt6-serialport-dev qt6-charts-dev qt6-svg-dev)
+# Qt SQL finds its SQLite and PostgreSQL drivers as plugins at run time, so nothing links them.
+packages=(cmake ninja-build g++ python3 qt6-base-dev qt6-serialport-dev qt6-charts-dev qt6-svg-dev
+          libqt6sql6-sqlite libqt6sql6-psql)
 # The tests also build the Debian package and check its manual pages and metadata; one bench
 # compares the link with libmodbus; ser2net is the serial device server the network tests put
-# in front of the simulated meter.
+# in front of the simulated meter; the archive's tests start a throw-away PostgreSQL server.
 $all && packages+=(googletest libgtest-dev mbpoll xvfb xauth
                    help2man dpkg-dev desktop-file-utils appstream lintian
-                   libmodbus-dev pkg-config ser2net)
+                   libmodbus-dev pkg-config ser2net postgresql)
 scripts/install_packages.sh "${packages[@]}"
 
 presets=("$@")

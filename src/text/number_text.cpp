@@ -149,4 +149,21 @@ std::string NumberText(double value) {
   return std::string(text, PutNumberText(text, value));
 }
 
+std::optional<double> ReadNumberText(std::string_view text) {
+  // The sign column: a space before a value that is not negative, which from_chars does not
+  // take; a "-" it reads itself.
+  if (text.empty() || (text[0] != ' ' && text[0] != '-')) return std::nullopt;
+  const std::string_view number = text[0] == ' ' ? text.substr(1) : text;
+  const std::string_view digits = text.substr(1);
+  // from_chars would also take "inf" and "nan".
+  if (digits.empty() || (digits[0] != '.' && (digits[0] < '0' || digits[0] > '9'))) {
+    return std::nullopt;
+  }
+  double value = 0;
+  const char* end = number.data() + number.size();
+  const auto [stop, error] = std::from_chars(number.data(), end, value);
+  if (error != std::errc() || stop != end) return std::nullopt;
+  return value;
+}
+
 }  // namespace norvale

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <optional>
 #include <string>
+#include <string_view>
 
 namespace norvale {
 
@@ -19,5 +21,10 @@ inline constexpr int kNumberTextRoom = 24;
 // The same text written at `out`, which has room for kNumberTextRoom characters; returns its
 // end. For a caller that writes many numbers and keeps none as a string of its own.
 char* PutNumberText(char* out, double value);
+
+// The value a number text names, read back exactly as from_chars reads the digits: " .5", "-2",
+// " 12.5000007450581", " 1.5E-05". Nothing for any other text, for an empty one, and for " Inf",
+// "-Inf" and " NaN", which no stored file should keep as a value.
+std::optional<double> ReadNumberText(std::string_view text);
 
 }  // namespace norvale

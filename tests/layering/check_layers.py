@@ -10,7 +10,7 @@ import re
 import sys
 
 PURE = {"text", "records", "output", "settings"}
-PROCEDURES = {"link", "download", "handheld", "live", "dialer"}
+PROCEDURES = {"link", "download", "handheld", "live", "dialer", "archive"}
 
 ALLOWED = {
     "text": {"text"},
@@ -23,6 +23,7 @@ ALLOWED = {
     "handheld": {"handheld", "download", "link", "output", "records", "text"},
     "live": {"live", "link", "records", "text"},
     "dialer": {"dialer", "link", "text"},
+    "archive": {"archive", "output", "records", "text"},
     "version": {"version"},
     "app": PURE | PROCEDURES | {"app", "chart", "version"},
     "cli": PURE | PROCEDURES | {"cli", "version"},

@@ -4,7 +4,9 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
+#include <optional>
 #include <ostream>
 #include <random>
 
@@ -64,6 +66,51 @@ TEST(NumberTextValues, ReadBackWithinFifteenDigits) {
     ASSERT_LE(text.size(), 22u) << text;
     double back = std::strtod(text.c_str() + (value < 0 ? 0 : 1), nullptr);
     ASSERT_NEAR(back, value, std::fabs(value) * 6e-15) << text;
+  }
+}
+
+struct ReadCase {
+  const char* text;
+  std::optional<double> value;
+};
+
+void PrintTo(const ReadCase& c, std::ostream* out) { *out << '"' << c.text << '"'; }
+
+class ReadNumberTextTest : public ::testing::TestWithParam<ReadCase> {};
+
+TEST_P(ReadNumberTextTest, ReadsTheStoredFormOnly) {
+  EXPECT_EQ(ReadNumberText(GetParam().text), GetParam().value);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, ReadNumberTextTest,
+    ::testing::Values(
+        ReadCase{" 0", 0.0}, ReadCase{" .5", 0.5}, ReadCase{"-.25", -0.25}, ReadCase{"-2", -2.0},
+        ReadCase{" 12.5000007450581", 12.5000007450581}, ReadCase{" 1E+15", 1e15},
+        ReadCase{" 1.5E-05", 1.5e-5}, ReadCase{"-1E+37", -1e37},
+        ReadCase{" 4.94065645841247E-324", 4.94065645841247E-324},
+        // The sign column is not optional, and nothing may follow the number.
+        ReadCase{"", std::nullopt}, ReadCase{" ", std::nullopt}, ReadCase{"-", std::nullopt},
+        ReadCase{".5", std::nullopt}, ReadCase{"12", std::nullopt}, ReadCase{" -1", std::nullopt},
+        ReadCase{"  1", std::nullopt}, ReadCase{" +1", std::nullopt}, ReadCase{" 1 ", std::nullopt},
+        ReadCase{" 1,5", std::nullopt}, ReadCase{" 1E+400", std::nullopt},
+        // Not values a meter logs.
+        ReadCase{" Inf", std::nullopt}, ReadCase{"-Inf", std::nullopt},
+        ReadCase{" NaN", std::nullopt}, ReadCase{" inf", std::nullopt}));
+
+// Fifteen digits name one double, so a stored text reads back as a value that writes the same.
+TEST(NumberTextValues, ReadBackWritesTheSameText) {
+  std::mt19937_64 random(11);
+  std::uniform_int_distribution<uint64_t> bits;
+  for (int i = 0; i < 20000; ++i) {
+    const uint64_t pattern = bits(random);
+    double value;
+    std::memcpy(&value, &pattern, sizeof value);
+    if (!std::isfinite(value)) continue;
+    const std::string text = NumberText(value);
+    const std::optional<double> back = ReadNumberText(text);
+    ASSERT_TRUE(back) << text;
+    ASSERT_EQ(NumberText(*back), text);
   }
 }
 
