@@ -23,7 +23,8 @@ enum : unsigned {
   kForIds = 4,
   kForLive = 8,
   kForPlot = 16,
-  kForAll = 31
+  kForArchive = 32,
+  kForAll = 63
 };
 
 // One piece of the help: the whole help is every piece in order, a command's help those that
@@ -33,12 +34,13 @@ struct HelpPiece {
   const char* text;
 };
 
-constexpr std::array<HelpPiece, 20> kHelp{{
+constexpr std::array<HelpPiece, 23> kHelp{{
     {kForDownload, "Usage: norvale-cli download --device PATH [OPTION]...\n"},
     {kForImport, "  or:  norvale-cli import --database FILE [OPTION]...\n"},
     {kForIds, "  or:  norvale-cli ids --database FILE\n"},
     {kForLive, "  or:  norvale-cli live --device PATH [OPTION]...\n"},
     {kForPlot, "  or:  norvale-cli plot --input FILE [--output FILE] [--size WxH]\n"},
+    {kForArchive, "  or:  norvale-cli archive meters|export --archive ARCHIVE [OPTION]...\n"},
     {0,
      "  or:  norvale-cli [COMMAND] --help | --version\n"
      "Downloads a Norvale flow meter's data log without a window, for scripts and unattended "
@@ -121,6 +123,20 @@ constexpr std::array<HelpPiece, 20> kHelp{{
      "  --velocity-unit UNIT\n"
      "                   FPS (default, as the meter sends it) or MPS\n"
      "  --count N        stop after N polls, answered or not (default: until interrupted)\n"},
+    {kForArchive,
+     "  archive          meters: print each meter of the archive, tab-separated: name, first and\n"
+     "                   last logged time, number of logged times; export: write a meter's\n"
+     "                   logged times as the CSV file a download of them writes\n"},
+    {kForDownload | kForImport | kForArchive,
+     "\n"
+     "Archive (download, import, archive):\n"
+     "  --archive ARCHIVE\n"
+     "                   a SQLite file, or postgresql://USER@HOST:PORT/DB: download and import\n"
+     "                   also merge what they read into the meter's history there\n"
+     "  --meter NAME     the meter's name in the archive (import --module ID: module-ID)\n"
+     "  --from TIME, --to TIME\n"
+     "                   archive export: the first and last logged time, e.g. 2024-02-28T23:00\n"
+     "                   (default: all)\n"},
     {kForDownload | kForLive,
      "\n"
      "Line trace (download, live):\n"
@@ -147,7 +163,8 @@ constexpr const char* kExitStatus =
     "  2   database file not found\n"
     "  3   download or read error (ids, import: not a handheld database; live: no answer;\n"
     "      plot: the CSV file could not be read or holds no data)\n"
-    "  4   the CSV file could not be written (plot: the image, or norvale-plot not there)\n"
+    "  4   the CSV file could not be written (plot: the image, or norvale-plot not there;\n"
+    "      --archive: the archive could not be opened or merged into)\n"
     "  5   could not connect (--dial)\n"
     "  64  usage error\n"
     "  130, 143  interrupted by SIGINT or SIGTERM\n";
@@ -265,7 +282,7 @@ struct OptionRule {
   Complaint complaint = NotAChoice;
 };
 
-constexpr std::array<OptionRule, 21> kOptionRules{{
+constexpr std::array<OptionRule, 25> kOptionRules{{
     {"device", "PATH", kForDownload | kForLive, "a path", Keep<&CliOptions::device>},
     {"baud", "RATE", kForDownload | kForLive, nullptr, Listed<&CliOptions::baud, kBaudRates>,
      NotABaudRate},
@@ -274,11 +291,18 @@ constexpr std::array<OptionRule, 21> kOptionRules{{
     {"portable", nullptr, kForDownload},
     {"dial", "NUMBER", kForDownload, "a number", Keep<&CliOptions::dial>},
     {"modem-init", "TEXT", kForDownload, nullptr, Keep<&CliOptions::modemInit>},
-    {"output", "FILE", kForDownload | kForImport | kForPlot, "a file", Keep<&CliOptions::output>},
+    {"output", "FILE", kForDownload | kForImport | kForPlot | kForArchive, "a file",
+     Keep<&CliOptions::output>},
     {"output-pattern", "PATTERN", kForDownload | kForImport, "a pattern", ReadPattern, NotAPattern},
     {"database", "FILE", kForImport | kForIds, "a file", Keep<&CliOptions::database>},
     {"module", "ID", kForImport | kForIds, nullptr, ReadModule, NotAnId},
     {"meter", "TYPE", kForLive, nullptr, Listed<&CliOptions::meter, kMeters>},
+    {"meter", "NAME", kForDownload | kForImport | kForArchive, "a name",
+     Keep<&CliOptions::meterName>},
+    {"archive", "ARCHIVE", kForDownload | kForImport | kForArchive, "an archive",
+     Keep<&CliOptions::archive>},
+    {"from", "TIME", kForArchive, "a time", Keep<&CliOptions::from>},
+    {"to", "TIME", kForArchive, "a time", Keep<&CliOptions::to>},
     {"flow-unit", "UNIT", kForLive, nullptr, Position<&CliOptions::flowUnit, kFlowUnits>},
     {"flow-format", "FORMAT", kForLive, nullptr, Position<&CliOptions::flowFormat, kFlowFormats>},
     {"velocity-unit", "UNIT", kForLive, nullptr,
@@ -308,7 +332,8 @@ bool IsImageName(const std::string& name) {
 }
 
 // The commands' names, in CliCommand order.
-constexpr std::array<const char*, 5> kCommandNames{"download", "import", "ids", "live", "plot"};
+constexpr std::array<const char*, 6> kCommandNames{"download", "import", "ids",
+                                                   "live",     "plot",   "archive"};
 
 std::optional<CliCommand> CommandNamed(const std::string& name) {
   const int position = positionIn(kCommandNames, name);
@@ -328,13 +353,19 @@ unsigned CommandBit(CliCommand command) {
       return kForLive;
     case CliCommand::Plot:
       return kForPlot;
+    case CliCommand::Archive:
+      return kForArchive;
   }
   return 0;
 }
 
 void AddOptions(QCommandLineParser& parser) {
   parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+  QStringList added;
   for (const OptionRule& rule : kOptionRules) {
+    // An option with one name for two commands (--meter) is one option to the parser.
+    if (added.contains(QString::fromLatin1(rule.name))) continue;
+    added << QString::fromLatin1(rule.name);
     QStringList names{QString::fromLatin1(rule.name)};
     if (std::string(rule.name) == "help") names.prepend(QStringLiteral("h"));
     if (std::string(rule.name) == "verbose") names.prepend(QStringLiteral("v"));
@@ -353,13 +384,22 @@ std::string ParserError(const QCommandLineParser& parser) {
   return "unknown option \"" + ToSystem((name.size() == 1 ? "-" : "--") + name) + "\"";
 }
 
+// Another rule of the same name belongs to the command, where this one does not.
+bool OtherRuleServes(const OptionRule& rule, CliCommand command) {
+  if ((rule.commands & CommandBit(command)) != 0) return false;
+  return std::any_of(kOptionRules.begin(), kOptionRules.end(), [&](const OptionRule& other) {
+    return &other != &rule && std::string_view(other.name) == rule.name &&
+           (other.commands & CommandBit(command)) != 0;
+  });
+}
+
 // The options given into `options`; the error text when one is not the command's or its value
 // is not acceptable.
 std::string ReadOptions(const QCommandLineParser& parser, const std::string& commandName,
                         CliOptions& options) {
   for (const OptionRule& rule : kOptionRules) {
     const QString name = QString::fromLatin1(rule.name);
-    if (!parser.isSet(name)) continue;
+    if (!parser.isSet(name) || OtherRuleServes(rule, options.command)) continue;
     if ((rule.commands & CommandBit(options.command)) == 0) {
       return "option \"--" + std::string(rule.name) + "\" does not belong to \"" + commandName +
              "\"";
@@ -371,6 +411,19 @@ std::string ReadOptions(const QCommandLineParser& parser, const std::string& com
   options.sinceLast = parser.isSet(QStringLiteral("since-last"));
   options.portable = parser.isSet(QStringLiteral("portable"));
   options.verbose = parser.isSet(QStringLiteral("verbose"));
+  return {};
+}
+
+// archive's own: the archive always, export the meter and the file.
+std::string ArchiveRules(bool outputGiven, const CliOptions& options) {
+  if (options.archive.empty()) return "--archive is required";
+  if (options.archiveAction == ArchiveAction::Export) {
+    if (options.meterName.empty()) return "--meter is required";
+    if (!outputGiven) return "--output is required";
+  } else if (outputGiven || !options.meterName.empty() || !options.from.empty() ||
+             !options.to.empty()) {
+    return "archive meters takes only --archive";
+  }
   return {};
 }
 
@@ -386,6 +439,15 @@ std::string ApplyCommandRules(const QCommandLineParser& parser, CliOptions& opti
     }
     return {};
   }
+  if (options.command == CliCommand::Archive) return ArchiveRules(outputGiven, options);
+  if (!options.archive.empty() && options.meterName.empty()) {
+    if (options.command != CliCommand::Import || options.module.empty()) {
+      return "--archive needs --meter" +
+             std::string(options.command == CliCommand::Import ? " (or --module)" : "");
+    }
+    options.meterName = "module-" + options.module;
+  }
+  if (options.archive.empty() && !options.meterName.empty()) return "--meter needs --archive";
   const bool fromMeter =
       options.command == CliCommand::Download || options.command == CliCommand::Live;
   if (fromMeter && options.device.empty()) return "--device is required";
@@ -403,8 +465,17 @@ std::string ReadCommand(const QCommandLineParser& parser, CliOptions& options) {
   const std::string commandName = ToSystem(positional.first());
   const std::optional<CliCommand> command = CommandNamed(commandName);
   if (!command) return "unknown command \"" + commandName + "\"";
-  if (positional.size() > 1) return "unexpected argument \"" + ToSystem(positional[1]) + "\"";
   options.command = *command;
+  qsizetype words = 1;
+  if (*command == CliCommand::Archive) {
+    const std::string action = positional.size() > 1 ? ToSystem(positional[1]) : "";
+    if (action != "meters" && action != "export") return "archive needs meters or export";
+    options.archiveAction = action == "meters" ? ArchiveAction::Meters : ArchiveAction::Export;
+    words = 2;
+  }
+  if (positional.size() > words) {
+    return "unexpected argument \"" + ToSystem(positional[words]) + "\"";
+  }
   const std::string error = ReadOptions(parser, commandName, options);
   return error.empty() ? ApplyCommandRules(parser, options) : error;
 }

@@ -7,7 +7,9 @@
 namespace norvale {
 
 // The commands and options of norvale-cli; CliHelpText lists them.
-enum class CliCommand { Download, Import, Ids, Live, Plot };
+enum class CliCommand { Download, Import, Ids, Live, Plot, Archive };
+// What "norvale-cli archive" does.
+enum class ArchiveAction { Meters, Export };
 
 struct CliOptions {
   CliCommand command = CliCommand::Download;
@@ -26,11 +28,16 @@ struct CliOptions {
   int flowUnit = -1;  // list positions of the window's unit boxes; -1 none chosen
   int flowFormat = -1;
   int velocityUnit = -1;
-  int count = 0;         // polls; 0 without end
-  std::string trace;     // file for the line trace; empty: none
-  bool verbose = false;  // the line trace on standard error too
-  std::string input;     // the CSV file to plot
-  int width = 1600;      // of the plotted image, pixels
+  int count = 0;          // polls; 0 without end
+  std::string trace;      // file for the line trace; empty: none
+  bool verbose = false;   // the line trace on standard error too
+  std::string archive;    // SQLite file or postgresql:// URI; empty: no archive
+  std::string meterName;  // the archive's name of the meter
+  ArchiveAction archiveAction = ArchiveAction::Meters;
+  std::string from;  // archive export: first and last logged time, ISO 8601; empty: open
+  std::string to;
+  std::string input;  // the CSV file to plot
+  int width = 1600;   // of the plotted image, pixels
   int height = 900;
   bool help = false;
   bool version = false;

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "cli/cli_options.h"
+#include "cli/commands/archive.h"
 #include "cli/commands/download.h"
 #include "cli/commands/help.h"
 #include "cli/commands/ids.h"
@@ -73,18 +74,28 @@ bool StartLineTrace(const CliOptions& options, TerminalDownloadView& view,
   return false;
 }
 
+// With --archive, a log that was read and written is also merged into the meter's history.
+int WithArchive(const CliOptions& options, const RecordTable& records, TerminalDownloadView& view,
+                int readStatus) {
+  if (options.archive.empty() || readStatus != kExitFileWritten) return readStatus;
+  return MergeIntoArchive(options, records, view, readStatus);
+}
+
 // The command's own work, on what it shares with the others; the exit status.
 int Dispatch(const CliOptions& options, SettingsRecord& settings, RecordTable& records,
              TerminalDownloadView& view, LinkTrace* trace) {
   switch (options.command) {
     case CliCommand::Download:
-      return RunDownload(options, settings, records, view, trace);
+      return WithArchive(options, records, view,
+                         RunDownload(options, settings, records, view, trace));
     case CliCommand::Import:
-      return RunImport(options, settings, records, view);
+      return WithArchive(options, records, view, RunImport(options, settings, records, view));
     case CliCommand::Ids:
       return RunIds(options, settings, records, view);
     case CliCommand::Live:
       return RunLive(options, settings, trace);
+    case CliCommand::Archive:
+      return RunArchive(options);
     case CliCommand::Plot:
       break;  // norvale-plot's, run before any of this
   }
@@ -105,7 +116,7 @@ int RunCommand(const CliOptions& options, int& argc, char** argv) {
   const int exitCode = Dispatch(options, settings, records, view, lineTrace.trace());
   lineTrace.finish();
   // live prints its readings and no status; the others end on theirs, after the trace's summary.
-  if (options.command != CliCommand::Live) {
+  if (options.command != CliCommand::Live && options.command != CliCommand::Archive) {
     view.restateStatus();
     view.finish();
   }
