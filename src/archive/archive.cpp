@@ -11,6 +11,7 @@
 
 #include "archive/archive_schema.h"
 #include "archive/sql_run.h"
+#include "archive/staging.h"
 
 namespace norvale {
 namespace {
@@ -99,16 +100,6 @@ bool setUpSqlite(const QSqlDatabase& db, std::string& failure) {
   return true;
 }
 
-// Where Merge puts a download's values before it compares them with the archive's.
-bool createStaging(const QSqlDatabase& db, const SqlDialect& dialect, std::string& failure) {
-  return RunStatement(db,
-                      std::string("CREATE TEMP TABLE staged_values (logged_at BIGINT NOT NULL,"
-                                  " channel INTEGER NOT NULL, value DOUBLE PRECISION NOT NULL,"
-                                  " PRIMARY KEY (logged_at, channel))") +
-                          dialect.keyedTableOptions,
-                      failure);
-}
-
 }  // namespace
 
 const char* DownloadModeText(DownloadMode mode) {
@@ -167,7 +158,7 @@ OpenedArchive Archive::Open(const std::string& location) {
     if (failure.starts_with("archive ")) return {nullptr, failure};
     return {nullptr, "cannot open archive " + where.shown + ": " + failure};
   }
-  if (!createStaging(db, dialect, failure)) {
+  if (!RunStatement(db, CreateStagingSql(dialect), failure)) {
     return {nullptr, "cannot open archive " + where.shown + ": " + failure};
   }
   return {std::move(archive), ""};
@@ -179,9 +170,13 @@ std::vector<MeterSummary> Archive::Meters() {
   QSqlQuery query(connectionOf(connection_));
   query.setForwardOnly(true);
   if (!Prepare(query,
-               "SELECT m.name, COUNT(DISTINCT v.logged_at), MIN(v.logged_at), MAX(v.logged_at)"
-               " FROM meters m LEFT JOIN logged_values v ON v.meter_id = m.id"
-               " GROUP BY m.id, m.name",
+               // Every logged time was new to exactly one merge, so the downloads count them
+               // without reading the values; the first and last come from the key's order.
+               "SELECT m.name,"
+               " (SELECT COALESCE(SUM(d.new_times), 0) FROM downloads d WHERE d.meter_id = m.id),"
+               " (SELECT MIN(v.logged_at) FROM logged_values v WHERE v.meter_id = m.id),"
+               " (SELECT MAX(v.logged_at) FROM logged_values v WHERE v.meter_id = m.id)"
+               " FROM meters m",
                failure_) ||
       !RunPrepared(query, failure_)) {
     return meters;

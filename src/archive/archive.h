@@ -45,7 +45,7 @@ struct OpenedArchive {
 };
 
 // Every download and import of every meter in one history: a SQLite file or a PostgreSQL
-// database, through one Qt SQL connection of its own. An Archive and the readers it hands out
+// database, through one Qt SQL connection of its own. An Archive and its LoggedRowReaders
 // belong to the thread that opened it; other threads and programs open their own, and any number
 // may merge into the same archive at once.
 class Archive {
@@ -60,11 +60,14 @@ class Archive {
   // Adds a download's values to the meter's history in one transaction: keys it holds already
   // keep their value (a different one counts as a conflict), the meter and its latest channel
   // names are recorded, and so is the download with its counts. Merging the same values twice
-  // adds nothing the second time. A value repeated within `values` counts once, the first kept.
+  // adds nothing the second time. Of a key repeated within `values` the first is kept, and
+  // another value of it counts as a conflict. A channel outside 1..8 or a value that is not a
+  // finite number fails the merge before it starts.
   MergeResult Merge(const std::string& meter, const std::vector<ChannelName>& channels,
                     const std::vector<LoggedValue>& values, const DownloadInfo& info);
 
-  // Every meter, by name; empty with failure() set when the archive could not be read.
+  // Every meter, by name (byte order); empty with failure() set when the archive could not be
+  // read. Each merge counted its new times, so their sum counts a meter's logged times.
   std::vector<MeterSummary> Meters();
   // The meter's channels with the names its latest merge gave them, lowest first.
   std::vector<ChannelName> ChannelNames(const std::string& meter);

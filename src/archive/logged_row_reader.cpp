@@ -2,7 +2,6 @@
 
 #include <QSqlDatabase>
 #include <QSqlError>
-#include <QSqlQuery>
 #include <QVariant>
 
 #include "archive/archive.h"
@@ -12,78 +11,56 @@ namespace norvale {
 
 LoggedRowReader::LoggedRowReader(Archive& archive, const std::string& meter, int64_t first,
                                  int64_t last)
-    : archive_(archive), meter_(meter), last_(last), afterTime_(first) {}
+    : archive_(archive), meter_(meter), first_(first), last_(last) {}
 
-bool LoggedRowReader::fetchPage() {
-  page_.clear();
-  taken_ = 0;
+bool LoggedRowReader::start() {
+  started_ = true;
   const QSqlDatabase db =
       QSqlDatabase::database(QString::fromStdString(archive_.connection_), false);
-  if (!meterId_) {
-    QSqlQuery find(db);
-    if (!Prepare(find, "SELECT id FROM meters WHERE name = ?", failure_)) return false;
-    find.addBindValue(QString::fromStdString(meter_));
-    if (!RunPrepared(find, failure_)) return false;
-    if (!find.next()) {
-      exhausted_ = true;  // a meter the archive does not know has no values
-      return true;
-    }
-    meterId_ = find.value(0).toLongLong();
-  }
-  // Keyset paging: each page starts after the key where the one before ended, which the
-  // primary key's order finds at once however deep into the history it is.
-  QSqlQuery query(db);
-  query.setForwardOnly(true);
-  if (!Prepare(query,
-               "SELECT logged_at, channel, value FROM logged_values"
-               " WHERE meter_id = ? AND (logged_at, channel) > (?, ?) AND logged_at <= ?"
-               " ORDER BY logged_at, channel LIMIT " +
-                   std::to_string(kPageRows),
+  query_ = QSqlQuery(db);
+  // Forward only: what lets both drivers hand the rows over as they come.
+  query_.setForwardOnly(true);
+  if (!Prepare(query_,
+               "SELECT v.logged_at, v.channel, v.value FROM logged_values v"
+               " JOIN meters m ON m.id = v.meter_id"
+               " WHERE m.name = ? AND v.logged_at >= ? AND v.logged_at <= ?"
+               " ORDER BY v.logged_at, v.channel",
                failure_)) {
     return false;
   }
-  query.addBindValue(QVariant::fromValue<qlonglong>(*meterId_));
-  query.addBindValue(QVariant::fromValue<qlonglong>(afterTime_));
-  query.addBindValue(afterChannel_);
-  query.addBindValue(QVariant::fromValue<qlonglong>(last_));
-  if (!RunPrepared(query, failure_)) return false;
-  page_.reserve(kPageRows);
-  while (query.next()) {
-    page_.push_back(
-        {query.value(0).toLongLong(), query.value(1).toInt(), query.value(2).toDouble()});
-  }
-  if (query.lastError().isValid()) {
-    failure_ = query.lastError().text().toStdString();
+  query_.addBindValue(QString::fromStdString(meter_));
+  query_.addBindValue(QVariant::fromValue<qlonglong>(first_));
+  query_.addBindValue(QVariant::fromValue<qlonglong>(last_));
+  return RunPrepared(query_, failure_);
+}
+
+bool LoggedRowReader::take(LoggedValue& value) {
+  if (done_) return false;
+  if (!query_.next()) {
+    if (query_.lastError().isValid()) failure_ = query_.lastError().text().toStdString();
+    query_.finish();
+    done_ = true;
     return false;
   }
-  exhausted_ = page_.size() < static_cast<size_t>(kPageRows);
-  if (!page_.empty()) {
-    afterTime_ = page_.back().loggedAt;
-    afterChannel_ = page_.back().channel;
-  }
+  value = {query_.value(0).toLongLong(), query_.value(1).toInt(), query_.value(2).toDouble()};
   return true;
 }
 
 bool LoggedRowReader::next(LoggedRow& row) {
-  if (!failure_.empty()) return false;
-  for (;;) {
-    if (taken_ == page_.size()) {
-      if (exhausted_) break;
-      if (!fetchPage()) return false;
-      continue;
+  if (!failure_.empty() || (!started_ && !start())) return false;
+  LoggedValue value;
+  if (!ahead_ && !take(value)) return false;
+  if (!ahead_) ahead_ = value;
+  row = LoggedRow{ahead_->loggedAt, {}};
+  // The values of one time, up to the first of the next, which waits for the next call.
+  do {
+    if (ahead_->channel >= 1 && ahead_->channel <= RecordTable::kChannels) {
+      row.values[ahead_->channel - 1] = ahead_->value;
     }
-    const LoggedValue& value = page_[taken_];
-    if (pending_ && pending_->loggedAt != value.loggedAt) break;
-    if (!pending_) pending_ = LoggedRow{value.loggedAt, {}};
-    if (value.channel >= 1 && value.channel <= RecordTable::kChannels) {
-      pending_->values[value.channel - 1] = value.value;
-    }
-    ++taken_;
-  }
-  if (!pending_) return false;
-  row = *pending_;
-  pending_.reset();
-  return true;
+    ahead_.reset();
+    if (take(value)) ahead_ = value;
+  } while (ahead_ && ahead_->loggedAt == row.loggedAt);
+  return failure_.empty();
 }
 
 }  // namespace norvale

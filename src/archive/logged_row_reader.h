@@ -1,9 +1,9 @@
 #pragma once
 
+#include <QSqlQuery>
 #include <cstdint>
 #include <optional>
 #include <string>
-#include <vector>
 
 #include "archive/logged_values.h"
 
@@ -12,9 +12,11 @@ namespace norvale {
 class Archive;
 
 // One meter's logged times from `first` to `last` (both included), oldest first, each with its
-// channels' values. Reads a page of values at a time, so a history of millions of times costs
-// no more memory than a page. Values merged while reading show up when they come after the
-// time reached. Must not outlive the archive, and belongs to the archive's thread.
+// channels' values: one ordered query, read as it goes (SQLite steps through it, PostgreSQL sends
+// it a row at a time), so a history of millions of times costs no more memory than a row. It
+// reads the history as it was when it started. While it is open the archive's connection is
+// its own: the same Archive must not merge or read anything else until it is destroyed. Must
+// not outlive the archive, and belongs to the archive's thread.
 class LoggedRowReader {
  public:
   LoggedRowReader(Archive& archive, const std::string& meter, int64_t first, int64_t last);
@@ -23,22 +25,19 @@ class LoggedRowReader {
   bool next(LoggedRow& row);
   const std::string& failure() const { return failure_; }
 
-  static constexpr int kPageRows = 16384;
-
  private:
-  bool fetchPage();
+  bool start();
+  // The query's next value into `value`; false at its end or on a failure.
+  bool take(LoggedValue& value);
 
   Archive& archive_;
   std::string meter_;
+  int64_t first_;
   int64_t last_;
-  // Where the next page starts: after this time and channel.
-  int64_t afterTime_;
-  int afterChannel_ = 0;
-  std::optional<int64_t> meterId_;
-  bool exhausted_ = false;
-  std::vector<LoggedValue> page_;
-  size_t taken_ = 0;
-  std::optional<LoggedRow> pending_;
+  QSqlQuery query_;
+  bool started_ = false;
+  bool done_ = false;
+  std::optional<LoggedValue> ahead_;  // read, and of the time after the row given last
   std::string failure_;
 };
 
