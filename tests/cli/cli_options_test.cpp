@@ -52,6 +52,15 @@ TEST(CliOptions, UsageErrorsSayWhatIsWrong) {
         Case{{"live", "--device", "d", "--count", "0"}, "0"},
         Case{{"live", "--device", "d", "--since-last"}, "--since-last"},
         Case{{"download", "--device", "d", "--meter", "KX60"}, "--meter"},
+        Case{{"download", "--device", "d", "--archive", "a.sqlite"}, "--meter"},
+        Case{{"import", "--database", "x", "--archive", "a.sqlite"}, "--module"},
+        Case{{"live", "--device", "d", "--archive", "a.sqlite"}, "--archive"},
+        Case{{"archive"}, "meters or export"},
+        Case{{"archive", "merge", "--archive", "a"}, "meters or export"},
+        Case{{"archive", "meters"}, "--archive"},
+        Case{{"archive", "meters", "--archive", "a", "--meter", "m"}, "only --archive"},
+        Case{{"archive", "export", "--archive", "a", "--output", "o.csv"}, "--meter"},
+        Case{{"archive", "export", "--archive", "a", "--meter", "m"}, "--output"},
         Case{{"import", "--database", "x.pdb", "--dial", "5"}, "--dial"},
         Case{{"download", "--device", "d", "extra"}, "extra"},
         Case{{"download", "--device", "d", "--output", "a.csv", "--output-pattern", "%Y.csv"},
@@ -170,8 +179,8 @@ TEST(CliOptions, EachCommandHasItsOwnHelpAndTheWholeHelpHasAll) {
   const std::vector<Case> cases{
       {CliCommand::Download,
        "Usage: norvale-cli download",
-       {"--since-last", "--dial", "--trace"},
-       {"--database", "--meter", "--size"}},
+       {"--since-last", "--dial", "--trace", "--archive", "--meter NAME"},
+       {"--database", "--meter TYPE", "--size"}},
       {CliCommand::Import,
        "Usage: norvale-cli import",
        {"--database", "--module", "--output-pattern"},
@@ -184,7 +193,11 @@ TEST(CliOptions, EachCommandHasItsOwnHelpAndTheWholeHelpHasAll) {
       {CliCommand::Plot,
        "Usage: norvale-cli plot",
        {"--input", "--size"},
-       {"--device", "--database"}}};
+       {"--device", "--database"}},
+      {CliCommand::Archive,
+       "Usage: norvale-cli archive",
+       {"--archive", "--meter NAME", "--from"},
+       {"--device", "--meter TYPE"}}};
   const std::string whole = CliHelpText(std::nullopt);
   for (const Case& c : cases) {
     const std::string help = CliHelpText(c.command);

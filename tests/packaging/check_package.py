@@ -33,8 +33,8 @@ for package, files in EXPECTED_FILES.items():
 # Found by dpkg-shlibdeps from the programs, plus the plugins Qt loads (the database drivers, the
 # window system) and the headless package the window depends on.
 REQUIRED_DEPENDS = {
-    "norvale-cli": ["libc6", "libqt6core6", "libqt6network6", "libqt6serialport6", "libqt6sql6-psql",
-                    "libqt6sql6-sqlite", "libstdc++6"],
+    "norvale-cli": ["libc6", "libqt6core6", "libqt6network6", "libqt6serialport6", "libqt6sql6",
+                    "libqt6sql6-psql", "libqt6sql6-sqlite", "libstdc++6"],
     "norvale-download": ["libc6", "libqt6charts6", "libqt6core6", "libqt6gui6", "libqt6serialport6",
                          "libqt6svg6", "libqt6widgets6", "libstdc++6", "qt6-qpa-plugins",
                          "norvale-cli"],
