@@ -199,7 +199,16 @@ std::string NetworkSerialPort::input() {
 PortStatus NetworkSerialPort::output(const std::string& bytes) {
   if (!portOpen()) return PortStatus::Failed("port not open");
   const std::string wire = telnet_ ? telnet_->encode(bytes) : bytes;
-  if (socket_.write(wire.data(), static_cast<qint64>(wire.size())) < 0) {
+  // Straight to the kernel when nothing is queued, as on the serial port: Qt's own path arms a
+  // write notifier and copies the frame through its buffer first. What is not taken goes Qt's way.
+  size_t sent = 0;
+  if (socket_.bytesToWrite() == 0) {
+    const ssize_t n = ::send(static_cast<int>(socket_.socketDescriptor()), wire.data(), wire.size(),
+                             MSG_NOSIGNAL | MSG_DONTWAIT);
+    if (n > 0) sent = static_cast<size_t>(n);
+    if (sent == wire.size()) return PortStatus::Ok();
+  }
+  if (socket_.write(wire.data() + sent, static_cast<qint64>(wire.size() - sent)) < 0) {
     return PortStatus::Failed(address_ + ": " + socket_.errorString().toStdString());
   }
   socket_.flush();  // to the kernel now, not at the next event-loop turn
