@@ -24,6 +24,7 @@
 #include "archive/logged_time.h"
 
 // The benchmark links the program's libraries only, so the tests' server comes in as source.
+#include "support/file_bytes.cpp"
 #include "support/postgres_cluster.cpp"
 #include "support/tcp_ports.cpp"
 

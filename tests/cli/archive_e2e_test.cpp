@@ -10,6 +10,7 @@
 
 #include "cli/exit_codes.h"
 #include "support/cli_run.h"
+#include "support/file_bytes.h"
 #include "support/postgres_cluster.h"
 #include "support/simulator_process.h"
 
@@ -18,6 +19,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing::CliRun;
+using testing::FileBytes;
 using testing::PostgresCluster;
 using testing::RunCli;
 using testing::ScenarioFile;
@@ -26,13 +28,6 @@ using testing::SimulatorProcess;
 constexpr const char* kLog = R"json({"channels": ["Flow", "Fwd Tot"], "log": {"generator": {
     "channels": [1, 2], "start": "2021-03-04T00:15", "interval_minutes": 15, "count": 40,
     "values": {"1": "2.5 + sin(t / 100)", "2": "125000 + 2250 * i"}}}})json";
-
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
 
 class ArchiveCli : public ::testing::TestWithParam<const char*> {
  protected:
@@ -83,12 +78,12 @@ TEST_P(ArchiveCli, DownloadsMergeOnceAndExportGivesTheDownloadsFileBack) {
   const CliRun all = RunCli(with({"archive", "export", "--meter", "pump3", "--output",
                                   QString::fromStdString(exported.string())}));
   EXPECT_EQ(all.exitCode, kExitSuccess) << all.err;
-  EXPECT_EQ(ReadFile(exported), ReadFile(csv.toStdString()));
+  EXPECT_EQ(FileBytes(exported), FileBytes(csv.toStdString()));
   const CliRun part =
       RunCli(with({"archive", "export", "--meter", "pump3", "--from", "2021-03-04T01:00", "--to",
                    "2021-03-04T01:15", "--output", QString::fromStdString(exported.string())}));
   EXPECT_EQ(part.exitCode, kExitSuccess) << part.err;
-  std::string lines = ReadFile(exported);
+  std::string lines = FileBytes(exported);
   EXPECT_EQ(std::count(lines.begin(), lines.end(), '\n'), 1 + 2) << lines;
   EXPECT_EQ(lines.find("3/4/2021 1:00:00 AM,"), lines.find('\n') + 1) << lines;
 }

@@ -15,6 +15,7 @@
 
 #include "cli/exit_codes.h"
 #include "support/cli_run.h"
+#include "support/file_bytes.h"
 #include "support/handheld_database.h"
 #include "support/ser2net_process.h"
 #include "support/simulator_process.h"
@@ -24,6 +25,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing::CliRun;
+using testing::FileBytes;
 using testing::RunCli;
 using testing::ScenarioFile;
 using testing::Ser2netProcess;
@@ -57,10 +59,8 @@ TEST_F(Cli, DownloadWritesTheFileAndEndsWithTheFinalStatus) {
             std::string::npos);
   EXPECT_NE(run.err.find("Channel #1: Flow"), std::string::npos);
   EXPECT_EQ(run.err.find('\r'), std::string::npos) << "no progress bar when stderr is a pipe";
-  std::ifstream in(output.toStdString(), std::ios::binary);
-  std::stringstream csv;
-  csv << in.rdbuf();
-  EXPECT_EQ(csv.str().rfind("Date / Time,Flow\r\n3/4/2021 12:15:00 AM, 2.50000014901162\r\n", 0),
+  EXPECT_EQ(FileBytes(output.toStdString())
+                .rfind("Date / Time,Flow\r\n3/4/2021 12:15:00 AM, 2.50000014901162\r\n", 0),
             0u);
 }
 
@@ -88,13 +88,6 @@ TEST_F(Cli, ExitStatusTellsNothingToReadFromErrorFromUnwritableFile) {
   EXPECT_EQ(noPort.lastErrLine(), "Error in Downloading!!");
 }
 
-std::string ReadFile(const QString& path) {
-  std::ifstream in(path.toStdString(), std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
 // The demo meter of the run command: "Since Last Time" gives the title line and exactly the
 // lines a whole download ends with after the record the meter reports as read last time.
 TEST_F(Cli, SinceLastTimeOnTheDemoMeterWritesWhatWasLoggedSinceTheLastDownload) {
@@ -111,8 +104,8 @@ TEST_F(Cli, SinceLastTimeOnTheDemoMeterWritesWhatWasLoggedSinceTheLastDownload) 
 
   // 288 logged times of three channels from 08 80 00; the meter's pointer 08 90 00 is record
   // 512, the third channel of logged time 171 (counted from 1), so 117 times are new.
-  std::string wholeCsv = ReadFile(whole);
-  std::string sinceCsv = ReadFile(output);
+  std::string wholeCsv = FileBytes(whole.toStdString());
+  std::string sinceCsv = FileBytes(output.toStdString());
   size_t titleEnd = wholeCsv.find("\r\n") + 2;
   size_t tail = wholeCsv.size();
   for (int lines = 0; lines <= 117; ++lines) tail = wholeCsv.rfind("\r\n", tail - 1);
@@ -137,7 +130,7 @@ TEST_F(Cli, ImportAndIdsReadTheHandheldDatabase) {
   CliRun one = RunCli({"import", "--database", db, "--module", "3", "--output", output});
   EXPECT_EQ(one.exitCode, kExitFileWritten) << one.err;
   EXPECT_EQ(one.lastErrLine(), "Finished. Data in File");
-  std::string csv = ReadFile(output);
+  std::string csv = FileBytes(output.toStdString());
   EXPECT_EQ(csv.substr(0, csv.find("\r\n")), "Date / Time,Level,Flow,Fwd Tot");
   EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 1 + 192);
   EXPECT_NE(csv.find("\r\n03/05/2021 00:00,"), std::string::npos);  // midnight, next day's date
@@ -185,7 +178,7 @@ TEST_F(Cli, LineTraceTellsEachFrameAndEndsWithTheCounts) {
                        "5", "--trace", trace});
   EXPECT_EQ(run.exitCode, 0) << run.err;
   std::vector<std::string> verdicts;
-  std::istringstream lines(ReadFile(trace));
+  std::istringstream lines(FileBytes(trace.toStdString()));
   for (std::string line; std::getline(lines, line);) {
     // "hh:mm:ss.mmm -> 01 63 ... request": the time, then the direction.
     ASSERT_TRUE(line.rfind("Summary: ", 0) == 0 ||
@@ -246,10 +239,9 @@ TEST_F(Cli, DownloadThroughADialedLine) {
         << run.err;
     EXPECT_NE(run.err.find("Hanging up Line\nOkay\n"), std::string::npos) << run.err;
     EXPECT_EQ(run.lastErrLine(), "Finished. Data in File");
-    std::string csv = ReadFile(output);
+    std::string csv = FileBytes(output.toStdString());
     EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 1 + 288);
-    std::ifstream events(line.logPath());
-    std::string log((std::istreambuf_iterator<char>(events)), std::istreambuf_iterator<char>());
+    const std::string log = FileBytes(line.logPath());
     for (const char* event : {"\"dial\"", "\"connect\"", "\"escape\"", "\"hangup\""}) {
       EXPECT_NE(log.find(event), std::string::npos) << event << " in " << log;
     }
@@ -355,7 +347,7 @@ TEST_F(Cli, ImportTellsAMissingModuleAndAFileThatIsNoDatabase) {
     CliRun run = RunCli(c.arguments);
     EXPECT_EQ(run.exitCode, c.exitCode) << run.err;
     EXPECT_EQ(run.lastErrLine(), c.finalStatus) << run.err;
-    EXPECT_EQ(ReadFile(output), "earlier");
+    EXPECT_EQ(FileBytes(output.toStdString()), "earlier");
   }
 }
 
@@ -398,7 +390,7 @@ TEST_F(Cli, RunsWithTheSamePatternNeverTakeTheSameName) {
   }
   EXPECT_EQ(named.size(), static_cast<size_t>(kRuns));
   for (const std::string& name : named) {
-    const std::string csv = ReadFile(QString::fromStdString(name));
+    const std::string csv = FileBytes(name);
     EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 1 + 336) << name;
   }
 }
@@ -424,7 +416,7 @@ TEST_F(Cli, SignalDuringADialedDownloadHangsUpFirst) {
   EXPECT_EQ(cli.exitStatus(), QProcess::NormalExit);
   EXPECT_EQ(cli.exitCode(), 128 + SIGTERM) << err;
   EXPECT_NE(err.find("Hanging up Line\n"), std::string::npos) << err;
-  const std::string log = ReadFile(QString::fromStdString(line.logPath()));
+  const std::string log = FileBytes(line.logPath());
   const size_t connect = log.find("\"connect\"");
   ASSERT_NE(connect, std::string::npos) << log;
   EXPECT_NE(log.find("\"escape\"", connect), std::string::npos) << log;

@@ -13,6 +13,7 @@
 
 #include "cli/exit_codes.h"
 #include "support/cli_run.h"
+#include "support/file_bytes.h"
 #include "support/ser2net_process.h"
 #include "support/simulator_process.h"
 #include "support/tcp_ports.h"
@@ -22,6 +23,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing::CliRun;
+using testing::FileBytes;
 using testing::RunCli;
 using testing::ScenarioFile;
 using testing::Ser2netProcess;
@@ -35,13 +37,6 @@ constexpr const char* kFfLog = R"({"channels": ["Flow", null, "Level"],
           "count": 40, "values": {"1": -1.99999988079071, "3": 0.5}},
           "records": [{"at": [8, 140, 0], "hex": "1B 03 21 30 41 48 00 00"}],
           "end": [8, 140, 8]}})";
-
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
 
 class NetworkMeter : public ::testing::Test {
  protected:
@@ -65,7 +60,7 @@ TEST_F(NetworkMeter, ThroughSer2netRawAndRfc2217TheCsvIsThePtysByteForByte) {
   ASSERT_TRUE(sim.started()) << sim.error();
   const CliRun direct = download(sim.devicePath(), folder / "pty.csv");
   ASSERT_EQ(direct.exitCode, kExitFileWritten) << direct.err;
-  const std::string expected = ReadFile(folder / "pty.csv");
+  const std::string expected = FileBytes(folder / "pty.csv");
   ASSERT_NE(expected.find("Flow"), std::string::npos);
 
   struct Server {
@@ -81,7 +76,7 @@ TEST_F(NetworkMeter, ThroughSer2netRawAndRfc2217TheCsvIsThePtysByteForByte) {
     const CliRun run =
         download(server.scheme + std::string("127.0.0.1:") + std::to_string(ser2net.port()), csv);
     EXPECT_EQ(run.exitCode, kExitFileWritten) << run.err;
-    EXPECT_EQ(ReadFile(csv), expected);
+    EXPECT_EQ(FileBytes(csv), expected);
   }
 }
 
@@ -94,7 +89,7 @@ TEST_F(NetworkMeter, Rfc2217SetsTheServersBaudRateFromTheCommandLine) {
   ASSERT_EQ(sim.devicePath().rfind("rfc2217://127.0.0.1:", 0), 0u) << sim.devicePath();
   const CliRun run = download(sim.devicePath(), folder / "log.csv", {"--baud", "19200"});
   EXPECT_EQ(run.exitCode, kExitFileWritten) << run.err;
-  const std::string log = ReadFile(sim.logPath());
+  const std::string log = FileBytes(sim.logPath());
   EXPECT_NE(log.find(R"("command":"set-baudrate","value":19200)"), std::string::npos) << log;
 }
 
@@ -137,11 +132,11 @@ TEST_F(NetworkMeter, ADroppedConnectionFailsAtOnceKeepsTheFileAndTheNextDownload
   EXPECT_EQ(dropped.exitCode, kExitDownloadError) << dropped.err;
   EXPECT_EQ(dropped.lastErrLine(), "Error in Downloading!!");
   EXPECT_LT(taken.elapsed(), 2000) << "no resends into a closed connection";
-  EXPECT_EQ(ReadFile(csv), "the last good download\r\n");
+  EXPECT_EQ(FileBytes(csv), "the last good download\r\n");
 
   const CliRun again = download(sim.devicePath(), csv);
   EXPECT_EQ(again.exitCode, kExitFileWritten) << again.err;
-  EXPECT_NE(ReadFile(csv).find("Flow"), std::string::npos);
+  EXPECT_NE(FileBytes(csv).find("Flow"), std::string::npos);
 }
 
 TEST_F(NetworkMeter, ASignalWhileConnectingEndsTheProgramAtOnce) {

@@ -11,6 +11,7 @@
 #include <regex>
 #include <sstream>
 
+#include "support/file_bytes.h"
 #include "support/handheld_database.h"
 #include "support/simulator_process.h"
 
@@ -18,13 +19,7 @@ namespace norvale {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string ReadText(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
+using testing::FileBytes;
 
 // The unit's [Service] settings, each key with its value.
 std::map<std::string, std::string> ServiceSettings(const std::string& unit) {
@@ -83,7 +78,7 @@ TEST(ScheduledDownload, TheServiceWritesDatedFilesOfWhatIsNewAndNeverOverwritesO
   ASSERT_TRUE(meter.started()) << meter.error();
 
   const std::map<std::string, std::string> service =
-      ServiceSettings(ReadText(NORVALE_SERVICE_TEMPLATE));
+      ServiceSettings(FileBytes(NORVALE_SERVICE_TEMPLATE));
   const std::string configHome = (folder / "config").string();
   const fs::path output = folder / "meter files" / "pump 3";  // spaces stay in one argument
   const std::map<std::string, std::string> environment{{"NORVALE_DEVICE", meter.devicePath()},
@@ -111,7 +106,7 @@ TEST(ScheduledDownload, TheServiceWritesDatedFilesOfWhatIsNewAndNeverOverwritesO
   std::vector<std::string> names;
   for (const auto& entry : fs::directory_iterator(output)) {
     names.push_back(entry.path().filename().string());
-    const std::string csv = ReadText(entry.path());
+    const std::string csv = FileBytes(entry.path());
     EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 1 + 117) << names.back();
   }
   std::sort(names.begin(), names.end());

@@ -13,19 +13,14 @@
 #include <sstream>
 #include <vector>
 
+#include "support/file_bytes.h"
 #include "text/number_text.h"
 
 namespace norvale {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string readFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
-}
+using testing::FileBytes;
 
 void writeFile(const fs::path& path, const std::string& bytes) {
   std::ofstream(path, std::ios::binary) << bytes;
@@ -79,7 +74,7 @@ class WriteLogFileTest : public ::testing::Test {
 TEST_F(WriteLogFileTest, TitleRowAloneGivesOneLine) {
   addChannel(1, "Flow");
   ASSERT_TRUE(write(folder / "log.csv")) << failure;
-  EXPECT_EQ(readFile(folder / "log.csv"), "Date / Time,Flow\r\n");
+  EXPECT_EQ(FileBytes(folder / "log.csv"), "Date / Time,Flow\r\n");
   EXPECT_EQ(failure, "");
 }
 
@@ -87,7 +82,7 @@ TEST_F(WriteLogFileTest, WithoutUsedChannelsOnlyTheDateFieldIsWritten) {
   table.setCell(1, 2, "Flow");
   addRow("3/6/2021 10:00:00 AM", {1.5});
   ASSERT_TRUE(write(folder / "log.csv"));
-  EXPECT_EQ(readFile(folder / "log.csv"), "Date / Time\r\n3/6/2021 10:00:00 AM\r\n");
+  EXPECT_EQ(FileBytes(folder / "log.csv"), "Date / Time\r\n3/6/2021 10:00:00 AM\r\n");
 }
 
 TEST_F(WriteLogFileTest, UnusedChannelColumnIsLeftOut) {
@@ -97,7 +92,7 @@ TEST_F(WriteLogFileTest, UnusedChannelColumnIsLeftOut) {
   addRow("3/6/2021 10:00:00 AM", {0.5, 99, -3});
   addRow("3/6/2021 10:01:00 AM", {12.500000745058104, 99, 4});
   ASSERT_TRUE(write(folder / "log.csv"));
-  EXPECT_EQ(readFile(folder / "log.csv"),
+  EXPECT_EQ(FileBytes(folder / "log.csv"),
             "Date / Time,Flow,Tot Fwd\r\n"
             "3/6/2021 10:00:00 AM, .5,-3\r\n"
             "3/6/2021 10:01:00 AM, 12.5000007450581, 4\r\n");
@@ -111,7 +106,7 @@ TEST_F(WriteLogFileTest, CellsGoOutExactlyAsStored) {
   ASSERT_TRUE(write(folder / "log.csv"));
   // No quoting: the comma in a name gives the title line one more field; an empty cell gives
   // an empty field; bytes above 127 are written unchanged and no byte order mark precedes.
-  EXPECT_EQ(readFile(folder / "log.csv"),
+  EXPECT_EQ(FileBytes(folder / "log.csv"),
             "Date / Time,Flow, gross,Temp \260C\r\n"
             "3/6/2021 10:00:00 AM,,\"q\" \376\r\n");
 }
@@ -125,7 +120,7 @@ TEST_F(WriteLogFileTest, ReplacesAnExistingFileInsteadOfAppending) {
     ASSERT_EQ(::chown((folder / "log.csv").c_str(), 65534, 65534), 0);
   }
   ASSERT_TRUE(write(folder / "log.csv"));
-  EXPECT_EQ(readFile(folder / "log.csv"), "Date / Time\r\n");
+  EXPECT_EQ(FileBytes(folder / "log.csv"), "Date / Time\r\n");
   EXPECT_EQ(fs::status(folder / "log.csv").permissions(),
             fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
   struct stat st;
@@ -140,7 +135,7 @@ TEST_F(WriteLogFileTest, BareNameLandsInTheCurrentFolder) {
   bool ok = WriteLogFile(table, "Logdata.csv", failure);
   fs::current_path(before);
   ASSERT_TRUE(ok) << failure;
-  EXPECT_EQ(readFile(folder / "Logdata.csv"), "Date / Time\r\n");
+  EXPECT_EQ(FileBytes(folder / "Logdata.csv"), "Date / Time\r\n");
 }
 
 TEST_F(WriteLogFileTest, SymbolicLinkStaysAndItsFileIsReplaced) {
@@ -148,7 +143,7 @@ TEST_F(WriteLogFileTest, SymbolicLinkStaysAndItsFileIsReplaced) {
   fs::create_symlink("real.csv", folder / "link.csv");
   ASSERT_TRUE(write(folder / "link.csv")) << failure;
   EXPECT_TRUE(fs::is_symlink(folder / "link.csv"));
-  EXPECT_EQ(readFile(folder / "real.csv"), "Date / Time\r\n");
+  EXPECT_EQ(FileBytes(folder / "real.csv"), "Date / Time\r\n");
 }
 
 // A link made before its file exists (a link into a synchronised folder, say) must lead the
@@ -160,7 +155,7 @@ TEST_F(WriteLogFileTest, LinkToAFileNotYetThereCreatesThatFile) {
   ASSERT_TRUE(write(folder / "link.csv")) << failure;
   EXPECT_TRUE(fs::is_symlink(folder / "link.csv"));
   EXPECT_TRUE(fs::is_symlink(folder / "first.csv"));
-  EXPECT_EQ(readFile(folder / "shared" / "new.csv"), "Date / Time\r\n");
+  EXPECT_EQ(FileBytes(folder / "shared" / "new.csv"), "Date / Time\r\n");
 }
 
 // Dated names: every write of the same name keeps the files before it, and a name that is a
@@ -171,8 +166,8 @@ TEST_F(WriteLogFileTest, NewLogFileNeverReplacesAndTakesTheNextFreeName) {
   std::string written;
   ASSERT_TRUE(WriteNewLogFile(table, (folder / "2026.csv").string(), written, failure)) << failure;
   EXPECT_EQ(written, (folder / "2026-3.csv").string());
-  EXPECT_EQ(readFile(folder / "2026.csv"), "first");
-  EXPECT_EQ(readFile(folder / "2026-3.csv"), "Date / Time\r\n");
+  EXPECT_EQ(FileBytes(folder / "2026.csv"), "first");
+  EXPECT_EQ(FileBytes(folder / "2026-3.csv"), "Date / Time\r\n");
   EXPECT_EQ(folderEntries(), (std::vector<std::string>{"2026-2.csv", "2026-3.csv", "2026.csv"}));
 
   for (const std::string& folderName : {folder.string(), folder.string() + "/"}) {
@@ -186,7 +181,7 @@ TEST_F(WriteLogFileTest, LargeTableIsWrittenWhole) {
   addChannel(8, "Ch8");
   for (int i = 0; i < 20000; ++i) addRow("1/1/2022 1:00:00 AM", {0, 0, 0, 0, 0, 0, 0, i * 0.5});
   ASSERT_TRUE(write(folder / "log.csv"));
-  std::string bytes = readFile(folder / "log.csv");
+  std::string bytes = FileBytes(folder / "log.csv");
   EXPECT_EQ(static_cast<int>(std::count(bytes.begin(), bytes.end(), '\n')), table.LastRow);
   EXPECT_TRUE(bytes.ends_with("\r\n1/1/2022 1:00:00 AM, 9999.5\r\n"));
 }
@@ -217,7 +212,7 @@ TEST_F(WriteLogFileTest, RowsPastTheTableFailAndKeepTheOldFile) {
   table.LastRow = RecordTable::kRows;
   EXPECT_FALSE(write(folder / "log.csv"));
   EXPECT_NE(failure, "");
-  EXPECT_EQ(readFile(folder / "log.csv"), "old data\r\n");
+  EXPECT_EQ(FileBytes(folder / "log.csv"), "old data\r\n");
 }
 
 // The file size limit makes the writes fail partway; it is set in a child process so the
@@ -231,7 +226,7 @@ TEST_F(WriteLogFileTest, FailureHalfwayKeepsTheOldFileAndLeavesNoTemporary) {
     const rlimit limit{4096, 4096};
     ::setrlimit(RLIMIT_FSIZE, &limit);
     bool ok = write(folder / "log.csv");
-    bool kept = readFile(folder / "log.csv") == "old data\r\n";
+    bool kept = FileBytes(folder / "log.csv") == "old data\r\n";
     bool clean = folderEntries() == std::vector<std::string>{"log.csv"};
     return !ok && failure == "File too large" && kept && clean ? 0 : 1;
   };
@@ -270,7 +265,7 @@ TEST_F(WriteLogFileTest, LockedFolderWritesAnExistingFileInPlace) {
   auto child = [this] {
     if (!dropRoot()) return 2;
     bool replaced = write(folder / "locked" / "log.csv") &&
-                    readFile(folder / "locked" / "log.csv") == "Date / Time\r\n";
+                    FileBytes(folder / "locked" / "log.csv") == "Date / Time\r\n";
     bool refused = !write(folder / "locked" / "new.csv") && failure == "Permission denied";
     return replaced && refused ? 0 : 1;
   };
@@ -285,7 +280,7 @@ TEST_F(WriteLogFileTest, WriteProtectedFileIsNotReplaced) {
   auto child = [this] {
     if (!dropRoot()) return 2;
     bool refused = !write(folder / "open" / "log.csv") && failure == "Permission denied";
-    bool kept = readFile(folder / "open" / "log.csv") == "old data\r\n";
+    bool kept = FileBytes(folder / "open" / "log.csv") == "old data\r\n";
     return refused && kept ? 0 : 1;
   };
   EXPECT_EXIT(std::_Exit(child()), ::testing::ExitedWithCode(0), "");

@@ -11,17 +11,13 @@
 #include <sstream>
 #include <vector>
 
+#include "support/file_bytes.h"
+
 namespace norvale {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
-}
+using testing::FileBytes;
 
 class ReplaceFileTest : public ::testing::Test {
  protected:
@@ -73,7 +69,7 @@ TEST_F(ReplaceFileTest, ReportsWhyAFileWasNotReplacedAndKeepsTheOldOne) {
     EXPECT_EQ(result.error, test.error) << test.what;
     EXPECT_EQ(result.tempRefused, test.tempRefused) << test.what;
     EXPECT_FALSE(result.writeProtected) << test.what;
-    EXPECT_EQ(ReadFile(folder / "old.ini"), test.error == 0 ? "new" : "old") << test.what;
+    EXPECT_EQ(FileBytes(folder / "old.ini"), test.error == 0 ? "new" : "old") << test.what;
     EXPECT_EQ(Entries(folder), (std::vector<std::string>{"old.ini", "sub"})) << test.what;
   }
 }
@@ -84,7 +80,7 @@ TEST_F(ReplaceFileTest, NewFileKeepsTheOldOnesPermissionsAndALinkStays) {
   fs::create_symlink("real.ini", folder / "link.ini");
   ASSERT_EQ(ReplaceFile((folder / "link.ini").string(), std::string_view("new")).error, 0);
   EXPECT_TRUE(fs::is_symlink(folder / "link.ini"));
-  EXPECT_EQ(ReadFile(folder / "real.ini"), "new");
+  EXPECT_EQ(FileBytes(folder / "real.ini"), "new");
   EXPECT_EQ(fs::status(folder / "real.ini").permissions() & fs::perms::all,
             fs::perms::owner_read | fs::perms::owner_write);
 }
@@ -105,7 +101,7 @@ TEST_F(ReplaceFileTest, WriteProtectedFileAndLockedFolderAreToldApart) {
         ReplaceFile((folder / "protected.ini").string(), std::string_view("new"));
     const bool lockedSeen = locked.error == EACCES && locked.tempRefused && !locked.writeProtected;
     const bool protectedSeen = protectedFile.error == EACCES && protectedFile.writeProtected &&
-                               ReadFile(folder / "protected.ini") == "old";
+                               FileBytes(folder / "protected.ini") == "old";
     return lockedSeen && protectedSeen ? 0 : 1;
   };
   EXPECT_EXIT(std::_Exit(child()), ::testing::ExitedWithCode(0), "");

@@ -17,6 +17,7 @@
 #include <sstream>
 #include <utility>
 
+#include "support/file_bytes.h"
 #include "support/tcp_ports.h"
 
 extern char** environ;
@@ -63,12 +64,6 @@ std::string RunuserPath() {
     if (::access(path, X_OK) == 0) return path;
   }
   return {};
-}
-
-std::string FileText(const std::string& path) {
-  std::ostringstream text;
-  text << std::ifstream(path).rdbuf();
-  return text.str();
 }
 
 std::vector<char*> Argv(std::vector<std::string>& words) {
@@ -199,7 +194,7 @@ bool PostgresCluster::startServer() {
             output)) {
       return true;
     }
-    const std::string logText = FileText(log);
+    const std::string logText = FileBytes(log);
     // Another program may take the free port before the server does.
     if (logText.find("Address already in use") != std::string::npos && attempt < kStartAttempts) {
       continue;
@@ -226,7 +221,7 @@ bool PostgresCluster::run(const std::vector<std::string>& command, std::string& 
     return false;
   }
   const int status = WaitFor(pid);
-  output = FileText(outputPath);
+  output = FileBytes(outputPath);
   return status >= 0 && WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
