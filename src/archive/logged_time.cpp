@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <chrono>
+#include <cstdio>
 
 namespace norvale {
 namespace {
@@ -96,6 +97,37 @@ std::optional<int64_t> LoggedAtOfGeneralDateText(std::string_view text) {
   const std::optional<int64_t> at = checked(date, time);
   // Leading zeros, "12:00:00 AM" for midnight and the like are not what the table holds.
   if (!at || GeneralDateText(date, time) != text) return std::nullopt;
+  return at;
+}
+
+std::string IsoText(int64_t loggedAt) {
+  const LoggedStamp stamp = StampOf(loggedAt);
+  char text[32];
+  std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d", stamp.date.year,
+                stamp.date.month, stamp.date.day, stamp.time.hour, stamp.time.minute,
+                stamp.time.second);
+  return text;
+}
+
+std::optional<int64_t> LoggedAtOfIsoText(std::string_view text) {
+  std::string_view rest = text;
+  LogDate date;
+  LogTime time;
+  if (!takeNumber(rest, date.year) || !take(rest, "-") || !takeNumber(rest, date.month) ||
+      !take(rest, "-") || !takeNumber(rest, date.day)) {
+    return std::nullopt;
+  }
+  if (take(rest, "T") &&
+      (!takeNumber(rest, time.hour) || !take(rest, ":") || !takeNumber(rest, time.minute) ||
+       (take(rest, ":") && !takeNumber(rest, time.second)))) {
+    return std::nullopt;
+  }
+  const std::optional<int64_t> at = rest.empty() ? checked(date, time) : std::nullopt;
+  // Only the written form, cut after the day, the minute or the second: "2024-2-8" is not one.
+  if (!at || !IsoText(*at).starts_with(text) ||
+      (text.size() != 10 && text.size() != 16 && text.size() != 19)) {
+    return std::nullopt;
+  }
   return at;
 }
 

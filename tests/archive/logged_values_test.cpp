@@ -133,6 +133,27 @@ INSTANTIATE_TEST_SUITE_P(Texts, HandheldDateTextTest,
                                            DateCase{"03-06-2021 13:30", std::nullopt},
                                            DateCase{"", std::nullopt}));
 
+class IsoTextTest : public ::testing::TestWithParam<DateCase> {};
+
+// The command line's --from and --to: the written form, cut after the day, minute or second.
+TEST_P(IsoTextTest, ReadsTheWrittenFormCutAfterDayMinuteOrSecond) {
+  EXPECT_EQ(LoggedAtOfIsoText(GetParam().text), GetParam().loggedAt);
+  if (GetParam().loggedAt && std::string_view(GetParam().text).size() == 19) {
+    EXPECT_EQ(IsoText(*GetParam().loggedAt), GetParam().text);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, IsoTextTest,
+    ::testing::Values(DateCase{"2021-03-06T13:30:00", 1615037400},
+                      DateCase{"2021-03-06T13:30", 1615037400}, DateCase{"2021-03-06", 1614988800},
+                      DateCase{"2024-02-29T23:59:07", 1709251147},
+                      DateCase{"2021-3-6", std::nullopt}, DateCase{"2021-03-06T13", std::nullopt},
+                      DateCase{"2021-03-06T13:30:", std::nullopt},
+                      DateCase{"2021-02-29", std::nullopt},
+                      DateCase{"2021-03-06T24:00", std::nullopt},
+                      DateCase{"2021-03-06 13:30", std::nullopt}, DateCase{"", std::nullopt}));
+
 TEST(LoggedTime, StampOfUndoesLoggedAtOfAcrossTheCalendar) {
   std::mt19937 random(5);
   std::uniform_int_distribution<int> year(1, 9999), month(1, 12), day(1, 31), second(0, 86399);

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <ctime>
 #include <limits>
+#include <memory>
 #include <optional>
 
 #include "archive/archive.h"
@@ -13,33 +14,11 @@
 namespace norvale {
 namespace {
 
-// ISO 8601 local time, as the meter's clock has it: "2024-02-28T23:05:00".
-std::string IsoText(int64_t loggedAt) {
-  const LoggedStamp stamp = StampOf(loggedAt);
-  char text[32];
-  std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d", stamp.date.year,
-                stamp.date.month, stamp.date.day, stamp.time.hour, stamp.time.minute,
-                stamp.time.second);
-  return text;
-}
-
-// "2024-02-28", "2024-02-28T23:05" or "2024-02-28T23:05:00".
-std::optional<int64_t> LoggedAtOfIso(const std::string& text) {
-  LogDate date;
-  LogTime time;
-  char tail = 0;
-  const int fields = std::sscanf(text.c_str(), "%4d-%2d-%2dT%2d:%2d:%2d%c", &date.year, &date.month,
-                                 &date.day, &time.hour, &time.minute, &time.second, &tail);
-  const bool whole = fields == 3 ? text.size() == 10 : fields == 5 || fields == 6;
-  if (!whole || !IsValidDate(date) || !IsValidTime(time)) return std::nullopt;
-  return LoggedAtOf(date, time);
-}
-
-std::optional<OpenedArchive> OpenOrSay(const std::string& location) {
+// The archive, or nothing after saying why it could not be opened.
+std::unique_ptr<Archive> OpenOrSay(const std::string& location) {
   OpenedArchive opened = Archive::Open(location);
-  if (opened.archive) return opened;
-  std::fprintf(stderr, "norvale-cli: %s\n", opened.failure.c_str());
-  return std::nullopt;
+  if (!opened.archive) std::fprintf(stderr, "norvale-cli: %s\n", opened.failure.c_str());
+  return std::move(opened.archive);
 }
 
 int PrintMeters(Archive& archive) {
@@ -60,8 +39,8 @@ int PrintMeters(Archive& archive) {
 int Export(Archive& archive, const CliOptions& options) {
   std::optional<int64_t> from = std::numeric_limits<int64_t>::min();
   std::optional<int64_t> to = std::numeric_limits<int64_t>::max();
-  if (!options.from.empty()) from = LoggedAtOfIso(options.from);
-  if (!options.to.empty()) to = LoggedAtOfIso(options.to);
+  if (!options.from.empty()) from = LoggedAtOfIsoText(options.from);
+  if (!options.to.empty()) to = LoggedAtOfIsoText(options.to);
   if (!from || !to) {
     std::fprintf(stderr, "norvale-cli: --from and --to take a time such as 2024-02-28T23:00\n");
     return kExitUsage;
@@ -82,8 +61,8 @@ int MergeIntoArchive(const CliOptions& options, const RecordTable& records,
   const bool imported = options.command == CliCommand::Import;
   const TableValues read =
       ValuesOfTable(records, imported ? TableDates::Handheld : TableDates::Download);
-  std::optional<OpenedArchive> opened = OpenOrSay(options.archive);
-  if (!opened) return kExitFileError;
+  const std::unique_ptr<Archive> archive = OpenOrSay(options.archive);
+  if (!archive) return kExitFileError;
   DownloadInfo info;
   info.takenAt = static_cast<int64_t>(std::time(nullptr));
   info.source = imported ? options.database : options.device;
@@ -91,8 +70,7 @@ int MergeIntoArchive(const CliOptions& options, const RecordTable& records,
               : options.sinceLast ? DownloadMode::SinceLast
                                   : DownloadMode::Download;
   info.result = "file written";
-  const MergeResult merged =
-      opened->archive->Merge(options.meterName, read.channels, read.values, info);
+  const MergeResult merged = archive->Merge(options.meterName, read.channels, read.values, info);
   if (!merged.merged) {
     std::fprintf(stderr, "norvale-cli: %s\n", merged.failure.c_str());
     return kExitFileError;
@@ -104,10 +82,10 @@ int MergeIntoArchive(const CliOptions& options, const RecordTable& records,
 }
 
 int RunArchive(const CliOptions& options) {
-  std::optional<OpenedArchive> opened = OpenOrSay(options.archive);
-  if (!opened) return kExitFileError;
-  return options.archiveAction == ArchiveAction::Meters ? PrintMeters(*opened->archive)
-                                                        : Export(*opened->archive, options);
+  const std::unique_ptr<Archive> archive = OpenOrSay(options.archive);
+  if (!archive) return kExitFileError;
+  return options.archiveAction == ArchiveAction::Meters ? PrintMeters(*archive)
+                                                        : Export(*archive, options);
 }
 
 }  // namespace norvale
